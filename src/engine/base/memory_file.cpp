@@ -170,6 +170,9 @@ TMemoryOpen TMemoryFileList::OpenMemoryFile(const std::string& name, bool exclus
 bool TMemoryFileList::RenameMemoryFile(const std::string& oldName, const std::string& newName) {
   int index = Find(oldName);
   if (index < 0 || FFiles[index]->HandleCount() > 0) return false;
+  // Two files of one name would hide each other; a rename onto an existing name is refused.
+  int target = Find(newName);
+  if (target >= 0 && target != index) return false;
   FFiles[index]->FileName = Trim(newName);
   return true;
 }

@@ -81,6 +81,7 @@ class TMemoryFileList {
   // Creates the file, or empties an existing one without open handles; opens it exclusively.
   TMemoryOpen CreateMemoryFile(const std::string& name);
   TMemoryOpen OpenMemoryFile(const std::string& name, bool exclusive);
+  // Refused while the file has open handles or another file has the new name.
   bool RenameMemoryFile(const std::string& oldName, const std::string& newName);
   bool DeleteMemoryFile(const std::string& name);
   bool MemoryFileExists(const std::string& name) const;
