@@ -4,6 +4,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <string>
 
 namespace tarnel {
 
@@ -26,6 +27,13 @@ inline void ScrambleBlock(void* buffer, size_t length, uint8_t key1, uint8_t key
     ++low;
     --high;
   }
+}
+
+// The characters of a stored password or description, scrambled or (the same call) plain again.
+inline std::string PasswordScrambled(const std::string& text) {
+  std::string result = text;
+  ScrambleBlock(result.data(), result.size(), kPasswordKey1, kPasswordKey2);
+  return result;
 }
 
 }  // namespace tarnel

@@ -1,0 +1,115 @@
+// TPage: one index page in memory. Entries are decoded into fixed-size slots (the key, the
+// value, the subtree count, and the prefix and trail lengths of compressed leaves) so that
+// searches and shifts work on a plain array; EncodePage packs them back into the 4096-byte
+// image in the index's compression mode.
+//
+// On disk a page is a 13-byte header (type, entry count, previous and next page, used bytes)
+// followed by the packed entries: interior entries are key, child page, subtree count; leaf
+// entries key and record number, compressed as
+//   cmNone      key                                   L + 4 bytes
+//   cmLeading   P (2 bytes), key[P, L)                L - P + 6
+//   cmTrailing  T (2 bytes), key[0, L - T)            L - T + 6
+//   cmBoth      P (1 byte), T (1 byte), key[P, L - T) L - P - T + 6
+// where P is the prefix shared with the previous entry of the page and T the zero bytes dropped
+// from the end of the compressible part (for keys ending in a record-identifier suffix the part
+// before the suffix; the suffix is always stored).
+#pragma once
+
+#include <cstdint>
+#include <vector>
+
+#include "engine/index/index_header.h"
+
+namespace tarnel {
+
+enum TPageType : uint8_t { ptRootNode = 0, ptNode = 1, ptLeaf = 2, ptRootLeaf = 3 };
+
+// The options of the index a page belongs to.
+struct TPageOptions {
+  uint16_t KeyLength = 0;
+  uint8_t IndexNo = 0;
+  bool Descending = false;
+  bool Unique = false;
+  uint8_t Compression = cmNone;
+  bool HasSuffix = false;  // keys end in the 4-byte record identifier (non-unique secondary index)
+};
+
+class TPage {
+ public:
+  TPage() = default;
+
+  // Resets the buffer for the given index: unused, clean, unpinned, no entries.
+  void Reset(const TPageOptions& options);
+
+  // Fills the page from a plain (descrambled) image. With `newPage` only the header is taken.
+  // A damaged image raises 8965 naming `fileName`.
+  void DecodePage(const uint8_t* image, bool newPage, const std::string& fileName);
+  // Packs the page into a plain 4096-byte image.
+  void EncodePage(uint8_t* image, const std::string& fileName) const;
+
+  bool IsLeaf() const { return PageType == ptLeaf || PageType == ptRootLeaf; }
+  bool IsRoot() const { return PageType == ptRootNode || PageType == ptRootLeaf; }
+  bool IsCompressedLeaf() const { return IsLeaf() && FOptions.Compression != cmNone; }
+  // Entries an interior page or a cmNone leaf holds at most.
+  int PageCapacity() const;
+  // The page holds more than it may: too many entries, or compressed entries over 4083 bytes.
+  bool Overflows() const;
+
+  // Entries are numbered from 1.
+  uint8_t* Key(int entry) { return Slot(entry); }
+  const uint8_t* Key(int entry) const { return Slot(entry); }
+  uint32_t Value(int entry) const;
+  void SetValue(int entry, uint32_t value);
+  uint32_t SubtreeCount(int entry) const;
+  void SetSubtreeCount(int entry, uint32_t count);
+  uint16_t PrefixLength(int entry) const;
+  uint16_t TrailLength(int entry) const;
+  // Bytes the entry takes in the packed page.
+  int EntrySize(int entry) const;
+
+  // Inserts an entry so that it becomes entry `position` (1 to EntryCount + 1).
+  void InsertEntry(int position, const uint8_t* key, uint32_t value, uint32_t subtreeCount);
+  void RemoveEntry(int position);
+  // Moves entries [from, EntryCount] to the end of `target` (same index).
+  void MoveTailTo(int from, TPage& target);
+  // Moves entries [1, count] to the front of `target`.
+  void MoveHeadTo(int count, TPage& target);
+  // The number of leaf entries below this page: EntryCount of a leaf, the sum of the subtree
+  // counts of an interior page.
+  uint32_t CountBelow() const;
+  // Recomputes P and T of every entry and UsedBytes, after any change to a leaf.
+  void RecomputeCompression();
+
+  const TPageOptions& Options() const { return FOptions; }
+  uint16_t KeyLength() const { return FOptions.KeyLength; }
+
+  bool Modified = false;
+  uint16_t PinCount = 0;
+  uint32_t PageOffset = 0;
+  uint32_t ParentPage = 0;
+  uint16_t UsedBytes = 0;
+  uint16_t EntryCount = 0;
+  uint16_t WritePos = 1;
+  uint16_t ReadPos = 1;
+  uint8_t PageType = ptRootNode;
+  uint32_t PrevPage = 0;
+  uint32_t NextPage = 0;
+  bool Freed = false;
+
+ private:
+  size_t SlotSize() const { return static_cast<size_t>(FOptions.KeyLength) + 12; }
+  uint8_t* Slot(int entry) { return FEntries.data() + static_cast<size_t>(entry - 1) * SlotSize(); }
+  const uint8_t* Slot(int entry) const {
+    return FEntries.data() + static_cast<size_t>(entry - 1) * SlotSize();
+  }
+  // Bytes of the compressible part of a key: the whole key, or the part before the suffix.
+  int CompressibleLength() const;
+  uint16_t ComputeTrail(const uint8_t* key, int prefix) const;
+  void SetPrefixTrail(int entry, uint16_t prefix, uint16_t trail);
+  void Reserve(int entries);
+
+  TPageOptions FOptions;
+  std::vector<uint8_t> FEntries;
+};
+
+}  // namespace tarnel
