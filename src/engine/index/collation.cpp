@@ -24,4 +24,16 @@ int CompareCollated(uint16_t languageId, uint16_t sortId, const uint8_t* a, int 
   return result < 0 ? -1 : (result > 0 ? 1 : 0);
 }
 
+int MapKeyText(uint16_t languageId, uint16_t sortId, bool upperCase, const uint8_t* text, int length,
+               uint8_t* out) {
+  (void)languageId;
+  (void)sortId;
+  int n = TextLength(text, length);
+  for (int i = 0; i < n; ++i) {
+    uint8_t c = text[i];
+    out[i] = upperCase && c >= 'a' && c <= 'z' ? static_cast<uint8_t>(c - 'a' + 'A') : c;
+  }
+  return n;
+}
+
 }  // namespace tarnel

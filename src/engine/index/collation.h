@@ -11,4 +11,11 @@ namespace tarnel {
 int CompareCollated(uint16_t languageId, uint16_t sortId, const uint8_t* a, int lengthA,
                     const uint8_t* b, int lengthB);
 
+// Maps the text of a string key part (up to its first zero byte, at most `length` bytes) into
+// `out`: with a language, full-width letters folded to half-width and, for a case-insensitive
+// index, upper-cased by the locale; without one, ASCII letters upper-cased when asked. Answers
+// the mapped length, which is never longer than the text.
+int MapKeyText(uint16_t languageId, uint16_t sortId, bool upperCase, const uint8_t* text, int length,
+               uint8_t* out);
+
 }  // namespace tarnel

@@ -80,11 +80,45 @@ class TIndexFile : public TFileHandler {
   void UnpinAllPages();
   void TrimPageCaches();
   void FreeAllPages();
+  // B+tree updates of the current index, under the table's write lock.
+  bool KeyExists(const uint8_t* key);
+  // 9729 when the current index is primary or unique and holds the key.
+  void CheckDuplicate(const uint8_t* key);
+  void InsertKey(const uint8_t* key, uint32_t recordNo);
+  // 8708 when the key is not in the index.
+  void DeleteKey(const uint8_t* key);
+  void ReplaceKey(const uint8_t* oldKey, const uint8_t* newKey, uint32_t recordNo);
+
   // Page reads from disk since the file was opened (for tests and diagnostics).
   long PageReads() const { return FPageReads; }
 
  private:
   using TPageList = std::vector<std::unique_ptr<TPage>>;
+
+  enum class TSearch { InsertPosition, Descent, Nearest };
+  // Binary search of one page for `key` over `length` bytes: answers the entry the search
+  // stops at (see the cases in btree.cpp) and whether an equal entry was met.
+  int SearchPage(const TPage& page, const uint8_t* key, int length, TSearch search, bool* found) const;
+  // Pages an update holds; every page taken is released when the update ends, on any way out.
+  class TPinnedPages {
+   public:
+    explicit TPinnedPages(TIndexFile& file) : FFile(file) {}
+    ~TPinnedPages();
+    TPinnedPages(const TPinnedPages&) = delete;
+    TPinnedPages& operator=(const TPinnedPages&) = delete;
+    TPage& Get(uint32_t offset);
+    TPage& Allocate();
+
+   private:
+    TIndexFile& FFile;
+    std::vector<TPage*> FPages;
+  };
+  void InsertIntoPage(TPinnedPages& pages, TPage& page, const uint8_t* key, uint32_t value, uint32_t count);
+  void PropagateFirstKey(TPinnedPages& pages, TPage& page);
+  void SplitPage(TPinnedPages& pages, TPage& left, TPage& right);
+  void RemoveFromPage(TPinnedPages& pages, TPage& page);
+  void Unlink(TPinnedPages& pages, TPage& page);
+  uint32_t& RootPage() { return FHeader.Descriptors[FCurrentIndex].RootPage; }
 
   [[noreturn]] void RaiseTable(uint16_t code) const;
   [[noreturn]] void RaiseIndex(uint16_t code, const std::string& indexName) const;

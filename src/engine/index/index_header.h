@@ -21,6 +21,8 @@ constexpr uint8_t kPrimaryIndex = 0;
 constexpr uint8_t kSysDeletedIndex = 31;
 constexpr uint8_t kNoIndex = 255;  // record-number order
 constexpr int kKeySuffixLength = 4;
+// Room for any key: the longest key fields and the identifier suffix.
+constexpr int kKeyBufferSize = kMaxKeyLength + kKeySuffixLength;
 constexpr char kSysDeletedName[] = "Sys Deleted";
 constexpr char kPrimaryIndexName[] = "Primary";  // how messages name index 0
 

@@ -173,31 +173,28 @@ void TPage::RemoveEntry(int position) {
   Modified = true;
 }
 
-void TPage::MoveTailTo(int from, TPage& target) {
-  int moved = EntryCount - from + 1;
-  if (moved <= 0) return;
-  target.Reserve(target.EntryCount + moved);
-  std::memcpy(target.Slot(target.EntryCount + 1), Slot(from), static_cast<size_t>(moved) * SlotSize());
-  target.EntryCount = static_cast<uint16_t>(target.EntryCount + moved);
-  EntryCount = static_cast<uint16_t>(from - 1);
+void TPage::MoveEntriesTo(int from, int count, TPage& target, int at) {
+  if (count <= 0) return;
+  size_t slot = SlotSize();
+  size_t bytes = static_cast<size_t>(count) * slot;
+  target.Reserve(target.EntryCount + count);
+  uint8_t* gap = target.Slot(at);
+  std::memmove(gap + bytes, gap, static_cast<size_t>(target.EntryCount - at + 1) * slot);
+  std::memcpy(gap, Slot(from), bytes);
+  target.EntryCount = static_cast<uint16_t>(target.EntryCount + count);
+  uint8_t* hole = Slot(from);
+  std::memmove(hole, hole + bytes, static_cast<size_t>(EntryCount - (from + count) + 1) * slot);
+  EntryCount = static_cast<uint16_t>(EntryCount - count);
   RecomputeCompression();
   target.RecomputeCompression();
   Modified = true;
   target.Modified = true;
 }
 
-void TPage::MoveHeadTo(int count, TPage& target) {
-  if (count <= 0) return;
-  target.Reserve(target.EntryCount + count);
-  std::memmove(target.Slot(count + 1), target.Slot(1), static_cast<size_t>(target.EntryCount) * SlotSize());
-  std::memcpy(target.Slot(1), Slot(1), static_cast<size_t>(count) * SlotSize());
-  target.EntryCount = static_cast<uint16_t>(target.EntryCount + count);
-  std::memmove(Slot(1), Slot(count + 1), static_cast<size_t>(EntryCount - count) * SlotSize());
-  EntryCount = static_cast<uint16_t>(EntryCount - count);
-  RecomputeCompression();
-  target.RecomputeCompression();
+void TPage::SetKey(int entry, const uint8_t* key) {
+  std::memcpy(Key(entry), key, FOptions.KeyLength);
+  if (IsCompressedLeaf()) RecomputeCompression();
   Modified = true;
-  target.Modified = true;
 }
 
 uint32_t TPage::CountBelow() const {

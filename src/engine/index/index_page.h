@@ -70,10 +70,10 @@ class TPage {
   // Inserts an entry so that it becomes entry `position` (1 to EntryCount + 1).
   void InsertEntry(int position, const uint8_t* key, uint32_t value, uint32_t subtreeCount);
   void RemoveEntry(int position);
-  // Moves entries [from, EntryCount] to the end of `target` (same index).
-  void MoveTailTo(int from, TPage& target);
-  // Moves entries [1, count] to the front of `target`.
-  void MoveHeadTo(int count, TPage& target);
+  // Moves `count` entries starting at entry `from` into `target` (a page of the same index) so
+  // that the first of them becomes its entry `at`.
+  void MoveEntriesTo(int from, int count, TPage& target, int at);
+  void SetKey(int entry, const uint8_t* key);
   // The number of leaf entries below this page: EntryCount of a leaf, the sum of the subtree
   // counts of an interior page.
   uint32_t CountBelow() const;

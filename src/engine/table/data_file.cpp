@@ -1,5 +1,6 @@
 #include "engine/table/data_file.h"
 
+#include <algorithm>
 #include <ctime>
 #include <vector>
 
@@ -144,6 +145,10 @@ std::string TDataFile::GetTablePassword() const {
 
 void TDataFile::Open() {
   if (Active()) return;
+  FSemaphoreHeld = FTableLocked = FReadLockHeld = FShortReadLockHeld = FWriteLockHeld = false;
+  FIndexReadSlot = FBlobReadSlot = 0;
+  FLockedRecords.clear();
+  FInBatch = FDeferredUpdates = FChanged = false;
   TFileHandler::Open();
   try {
     ReadHeader();
@@ -155,8 +160,10 @@ void TDataFile::Open() {
     if (FHeader.FieldCount > kMaxFields) Raise(kErrHeaderAccess);
     ReadFieldDescs();
     ValidateDefinitions();
+    FReadAheadCount = std::max(1, 32767 / FHeader.RecordSize);
     NoteDefinitions();
     FWorkingFields = FStoredFields;
+    TrimRecordCache();
     FIndexFile->SetFileName(FileName());
     FIndexFile->SetInMemory(InMemory());
     FIndexFile->SetExclusive(Exclusive());
@@ -170,6 +177,7 @@ void TDataFile::Open() {
 
 void TDataFile::CloseFiles() {
   FIndexFile->Close();
+  FreeAllBuffers();
   FStoredFields.clear();
   FWorkingFields.clear();
   TFileHandler::Close();
@@ -177,19 +185,29 @@ void TDataFile::CloseFiles() {
 
 void TDataFile::Close() {
   if (!Active()) return;
-  if (Exclusive() && !ReadOnly()) Flush(true, false, false);
+  if (FInBatch) {
+    try {
+      EndBatch();
+    } catch (const EDatabaseError&) {
+      // Closing goes on: the batch's changes are dropped in any case.
+    }
+  } else {
+    UnpinAll();
+    if (Exclusive() && !ReadOnly()) Flush(true, false, false);
+  }
+  ReleaseLocks();
   CloseFiles();
+  if (FDeleteOnClose) DeleteTable();
   FOnPassword = nullptr;
   FOnRepairMessage = nullptr;
 }
 
-void TDataFile::Flush(bool trim, bool forceHeader, bool forceIndexHeader) {
-  WriteHeader(forceHeader);
-  if (FIndexFile->Active()) {
-    FIndexFile->FlushPages();
-    FIndexFile->WriteHeader(forceIndexHeader);
-    if (trim) FIndexFile->TrimPageCaches();
-  }
+void TDataFile::ReleaseLocks() {
+  UnlockForRead();
+  UnlockTable();
+  UnlockAllRecords();
+  LeaveRead();
+  UnlockForWrite();
 }
 
 const TFieldDesc& TDataFile::GetFieldDesc(bool working, int fieldNo) const {
@@ -208,8 +226,6 @@ const TFieldDesc* TDataFile::StoredField(uint16_t fieldNo) const {
   if (fieldNo < 1 || fieldNo > FStoredFields.size()) return nullptr;
   return &FStoredFields[fieldNo - 1u];
 }
-
-bool TDataFile::CheckForChangesBeforeRead() { return false; }
 
 void TDataFile::RepairMessage(const std::string& text) {
   if (FOnRepairMessage) FOnRepairMessage(text);

@@ -17,6 +17,8 @@
 #include "engine/index/index_file.h"
 #include "engine/index/index_owner.h"
 #include "engine/table/data_header.h"
+#include "engine/table/record.h"
+#include "engine/table/record_cache.h"
 #include "engine/table/table_definition.h"
 
 namespace tarnel {
@@ -74,8 +76,69 @@ class TDataFile : public TFileHandler, public TIndexOwner {
     FOnRepairMessage = std::move(callback);
   }
 
+  // Records
+  // The pinned buffer of record `recordNo` (a new slot when it is NextRecordNo). Null when another
+  // program's change was detected before a read: the caches were dropped and the caller restarts.
+  // Direction 1 reads ahead forward from the record, 2 backward ending at it.
+  TRecord* GetRecordBuffer(int32_t recordNo, bool readAhead, int direction, bool useIndexRun);
+  bool FlushRecords();
+  void InvalidateRecords();
+  void UnpinRecords();
+  void FreeAllBuffers();
+  void TrimRecordCache();
+  // The pinned buffer of the slot a new record takes.
+  TRecord* AllocRecord();
+  void FreeRecord(TRecord& record);
+  int32_t NextFreeRecord() const;
+  void SetFreeListHead(uint32_t recordNo);
+  int32_t NextRecordId();
+  int32_t RecordSlotCount() const { return FHeader.NextRecordNo - 1; }
+  void SetLastAutoInc(int32_t value);
+  int ReadAheadCount() const { return FReadAheadCount; }
+  int CacheCapacity() const { return FRecordCache.Capacity(); }
+  TRecord* CurrentRecord() const { return FCurrentRecord; }
+  // Reads field `fieldNo` of an image: answers whether it is null and fills `value` (PhysSize
+  // bytes, zero-filled first).
+  bool GetField(bool working, int fieldNo, const uint8_t* image, uint8_t* value) const;
+  // Writes a field into an image; `value` null stores null. A computed field is written only
+  // with `force`.
+  void PutField(bool working, int fieldNo, bool force, const uint8_t* value, uint8_t* image);
+  void ComputeFields(uint8_t* image);
+
+  // Keys
+  // The key of an image for index `number` (KeyLength bytes into `key`).
+  void BuildKey(const uint8_t* image, uint8_t number, uint8_t* key) const;
+  // The "Sys Deleted" key of a record slot: its Deleted byte and its identifier.
+  void BuildStatusKey(const uint8_t* image, uint8_t* key) const;
+
+  // Locking and change detection
+  bool EnterRead();
+  void LeaveRead();
+  void LockForRead();
+  void UnlockForRead();
+  void LockForWrite();
+  void UnlockForWrite();
+  // Record n, or the current record for 0.
+  void LockRecord(int32_t recordNo);
+  void UnlockRecord(int32_t recordNo);
+  void UnlockAllRecords();
+  void LockTable();
+  void UnlockTable();
+  bool CheckForChanges();
+  void EnableDeferredUpdates();
+  void SetLockRetryCount(uint8_t count) { FLockRetryCount = count; }
+  void SetLockWaitTime(uint16_t milliseconds) { FLockWaitTime = milliseconds; }
+  void SetReadLockPerOperation(bool value);
+  void SetDeleteOnClose(bool value);
+  bool DeleteOnClose() const { return FDeleteOnClose; }
+  const std::vector<int32_t>& LockedRecords() const { return FLockedRecords; }
+  bool TableLocked() const { return FTableLocked; }
+  bool WriteLockHeld() const { return FWriteLockHeld; }
+
   // Writing modified data: records, headers, index pages and BLOB blocks.
   void Flush(bool trim, bool forceHeader, bool forceIndexHeader);
+  // Asks the operating system to write its buffers of the table's files to the disk.
+  void FlushToDisk();
 
   TIndexFile& IndexFile() { return *FIndexFile; }
   bool HasValidityChecks() const { return FHasValidityChecks; }
@@ -102,8 +165,49 @@ class TDataFile : public TFileHandler, public TIndexOwner {
   void NoteDefinitions();
   void PrepareIndexDescs(std::vector<TIndexDescriptor>& indexes, const std::vector<TFieldDesc>& fields,
                          bool allowNoPrimary) const;
-  void CreateFiles(const TTableDefinition& definition);
   void CloseFiles();
+  TRecord* NewOrFreeBuffer();
+  TRecord* GetFreeBuffer();
+  TRecord* ReadRecords(int32_t recordNo, int count, int direction);
+  int64_t RecordOffset(int32_t recordNo) const;
+  bool ReadSlotLocked(TFileHandler& file, int64_t& slot);
+  void ReleaseSlot(TFileHandler& file, int64_t& slot);
+  bool TakeRegion(TFileHandler& file, int64_t offset, int64_t length, bool sleep);
+  void Release(TFileHandler& file, int64_t offset, int64_t length);
+  bool LocksApply() const { return !Exclusive() && !FileReadOnly(); }
+  bool HasBlobFile() const;
+  void BeginBatch();
+  void EndBatch();
+  void Reload();
+  void UnpinAll();
+  void ReleaseLocks();
+  bool BlobFieldIsNull(const uint8_t* field) const;
+  bool BlobReferenceHoldsData(int32_t reference) const;
+
+  // Where the cursor is, kept across a change check that drops every cache.
+  struct TCursorMemo {
+    std::vector<uint8_t> Bookmark;
+  };
+  TCursorMemo RememberPosition();
+  void ReturnToPosition(const TCursorMemo& memo);
+
+ public:
+  // Holds the short read lock for a whole cursor operation when ReadLockPerOperation is set,
+  // and releases at its end any short read lock the operation took. Nested scopes share the
+  // outermost one.
+  class TReadScope {
+   public:
+    explicit TReadScope(TDataFile& table);
+    ~TReadScope();
+    TReadScope(const TReadScope&) = delete;
+    TReadScope& operator=(const TReadScope&) = delete;
+
+   private:
+    TDataFile& FTable;
+    bool FOutermost;
+  };
+
+ private:
 
   TDataHeader FHeader;
   std::vector<TFieldDesc> FStoredFields;
@@ -118,6 +222,27 @@ class TDataFile : public TFileHandler, public TIndexOwner {
   bool FRepairMode = false;
   bool FReadLockPerOperation = false;
   bool FInBatch = false;
+  bool FDeferredUpdates = false;
+  bool FChanged = false;
+  bool FDeleteOnClose = false;
+
+  TRecordCache FRecordCache;
+  TRecord* FCurrentRecord = nullptr;
+  int FReadAheadCount = 1;
+  std::vector<uint8_t> FRunBuffer;
+
+  // Locks held by this cursor
+  bool FSemaphoreHeld = false;
+  bool FTableLocked = false;
+  bool FReadLockHeld = false;
+  bool FShortReadLockHeld = false;
+  bool FWriteLockHeld = false;
+  int64_t FIndexReadSlot = 0;  // offset of the held read slot of the index file, 0 = none
+  int64_t FBlobReadSlot = 0;
+  std::vector<int32_t> FLockedRecords;
+  uint8_t FLockRetryCount = 15;
+  uint16_t FLockWaitTime = 100;
+  int FReadScopeDepth = 0;
 };
 
 }  // namespace tarnel

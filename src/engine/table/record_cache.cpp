@@ -1,0 +1,79 @@
+#include "engine/table/record_cache.h"
+
+namespace tarnel {
+
+TRecord* TRecordCache::Find(int32_t recordNo) const {
+  if (recordNo == 0) return nullptr;
+  auto it = FByNumber.find(recordNo);
+  return it == FByNumber.end() ? nullptr : it->second;
+}
+
+TRecord* TRecordCache::AddFront(std::unique_ptr<TRecord> record) {
+  TRecord* added = record.get();
+  FBuffers.emplace(added, std::move(record));
+  LinkFront(added);
+  if (added->RecordNo != 0) FByNumber[added->RecordNo] = added;
+  return added;
+}
+
+void TRecordCache::MoveToFront(TRecord* record) {
+  if (record == FNewest) return;
+  Unlink(record);
+  LinkFront(record);
+}
+
+void TRecordCache::Renumber(TRecord* record, int32_t recordNo) {
+  if (record->RecordNo == recordNo) return;
+  if (record->RecordNo != 0) {
+    auto it = FByNumber.find(record->RecordNo);
+    if (it != FByNumber.end() && it->second == record) FByNumber.erase(it);
+  }
+  record->SetRecordNo(recordNo);
+  if (recordNo != 0) FByNumber[recordNo] = record;
+}
+
+void TRecordCache::TrimTo(int count) {
+  // Pinned and modified buffers stay: a trim never loses a change or a buffer in use.
+  TRecord* record = FOldest;
+  while (Count() > count && record != nullptr) {
+    TRecord* newer = record->Newer;
+    if (record->PinCount == 0 && !record->Modified) {
+      Renumber(record, 0);
+      Unlink(record);
+      FBuffers.erase(record);
+    }
+    record = newer;
+  }
+}
+
+void TRecordCache::Clear() {
+  FByNumber.clear();
+  FBuffers.clear();
+  FNewest = nullptr;
+  FOldest = nullptr;
+}
+
+void TRecordCache::Unlink(TRecord* record) {
+  if (record->Newer != nullptr) {
+    record->Newer->Older = record->Older;
+  } else {
+    FNewest = record->Older;
+  }
+  if (record->Older != nullptr) {
+    record->Older->Newer = record->Newer;
+  } else {
+    FOldest = record->Newer;
+  }
+  record->Newer = nullptr;
+  record->Older = nullptr;
+}
+
+void TRecordCache::LinkFront(TRecord* record) {
+  record->Newer = nullptr;
+  record->Older = FNewest;
+  if (FNewest != nullptr) FNewest->Newer = record;
+  FNewest = record;
+  if (FOldest == nullptr) FOldest = record;
+}
+
+}  // namespace tarnel

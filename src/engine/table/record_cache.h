@@ -1,0 +1,52 @@
+// The record cache of a table: its TRecord buffers in most-recently-used order, found by record
+// number in constant time. The cache owns its buffers.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <unordered_map>
+#include <vector>
+
+#include "engine/table/record.h"
+
+namespace tarnel {
+
+class TRecordCache {
+ public:
+  TRecordCache() = default;
+  TRecordCache(const TRecordCache&) = delete;
+  TRecordCache& operator=(const TRecordCache&) = delete;
+
+  int Count() const { return static_cast<int>(FBuffers.size()); }
+  int Capacity() const { return FCapacity; }
+  void SetCapacity(int capacity) { FCapacity = capacity; }
+
+  // The buffer holding record `recordNo`, or nullptr.
+  TRecord* Find(int32_t recordNo) const;
+  // Adds a new buffer at the front.
+  TRecord* AddFront(std::unique_ptr<TRecord> record);
+  void MoveToFront(TRecord* record);
+  // Changes the record number a buffer holds, keeping the lookup current.
+  void Renumber(TRecord* record, int32_t recordNo);
+  TRecord* Front() const { return FNewest; }
+  TRecord* Rear() const { return FOldest; }
+  // Frees clean, unpinned buffers from the rear until at most `count` remain.
+  void TrimTo(int count);
+  void Clear();
+  template <typename Visit>
+  void ForEach(Visit visit) {
+    for (TRecord* record = FNewest; record != nullptr; record = record->Older) visit(*record);
+  }
+
+ private:
+  void Unlink(TRecord* record);
+  void LinkFront(TRecord* record);
+
+  std::unordered_map<TRecord*, std::unique_ptr<TRecord>> FBuffers;
+  std::unordered_map<int32_t, TRecord*> FByNumber;
+  TRecord* FNewest = nullptr;
+  TRecord* FOldest = nullptr;
+  int FCapacity = 0;
+};
+
+}  // namespace tarnel
