@@ -52,8 +52,25 @@ void TIndexFile::Open() {
     TFileHandler::Close();
     throw;
   }
+  FRangeStart.assign(kKeyBufferSize, 0);
+  FRangeEnd.assign(kKeyBufferSize, 0);
+  ResetCursorState();
+  if (!FOwner.RepairMode()) FirstKey();
+}
+
+void TIndexFile::ResetCursorState() {
+  SetEmptyCursor();
+  FFilters.clear();
+  FBitmapMode = false;
+  FResult.Free();
+  FRangeBitmap.Free();
+  FLive.Free();
+  FVisible = 0;
   FCurrentIndex = kNoIndex;
   SelectIndex(kPrimaryIndex);
+  ClearRange();
+  RecomputeBitmapMode();
+  BuildFilterBitmaps();
 }
 
 void TIndexFile::ValidateHeader() {
@@ -84,7 +101,13 @@ void TIndexFile::ValidateHeader() {
 }
 
 void TIndexFile::Close() {
+  FCurrentPage = nullptr;
   FreeAllPages();
+  FFilters.clear();
+  FBitmapMode = false;
+  FResult.Free();
+  FRangeBitmap.Free();
+  FLive.Free();
   FCurrentIndex = kNoIndex;
   TFileHandler::Close();
 }
@@ -97,8 +120,9 @@ void TIndexFile::CreateNew() {
   sysDeleted.KeyLength = 5;
   sysDeleted.Compression = cmNone;
   FHeader.HeaderModified = true;
-  FCurrentIndex = kNoIndex;
-  SelectIndex(kPrimaryIndex);
+  FRangeStart.assign(kKeyBufferSize, 0);
+  FRangeEnd.assign(kKeyBufferSize, 0);
+  ResetCursorState();
 }
 
 void TIndexFile::ReadHeader() {
@@ -159,6 +183,7 @@ void TIndexFile::EmptyIndexes() {
   FHeader.Descriptors[kSysDeletedIndex].FreePage = 0;
   FHeader.HeaderModified = true;
   if (FCurrentIndex < TIndexHeader::kDescriptorCount) FCurrent = FHeader.Descriptors[FCurrentIndex];
+  SetEmptyCursor();
 }
 
 void TIndexFile::CheckDefinition(const TIndexDescriptor& definition,
@@ -228,6 +253,7 @@ void TIndexFile::SelectIndex(uint8_t number) {
     FCurrent = FHeader.Descriptors[number];
     FCurrentName = FCurrent.IndexName;
   }
+  RecomputeBitmapMode();
 }
 
 void TIndexFile::SelectIndexByName(const std::string& name) {

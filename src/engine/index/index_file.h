@@ -14,6 +14,8 @@
 #include <vector>
 
 #include "engine/base/file_handler.h"
+#include "engine/index/bitmap.h"
+#include "engine/index/filter.h"
 #include "engine/index/index_header.h"
 #include "engine/index/index_owner.h"
 #include "engine/index/index_page.h"
@@ -89,6 +91,70 @@ class TIndexFile : public TFileHandler {
   void DeleteKey(const uint8_t* key);
   void ReplaceKey(const uint8_t* oldKey, const uint8_t* newKey, uint32_t recordNo);
 
+  // The cursor over the visible set (the range and the active filters) of the current index, or
+  // over record numbers in record-number order.
+  void SetEmptyCursor();
+  void FirstKey();
+  void LastKey();
+  void MoveBy(int32_t count);
+  // An entry equal to `key` over `length` bytes (the first of several); the cursor moves to it
+  // only when found.
+  bool FindKey(const uint8_t* key, int length);
+  bool FindNearest(const uint8_t* key, bool nearest, bool resync);
+  void GotoRecordNumber(int32_t recordNo);
+  void ResyncPhysical();
+  // Entries from the cursor on whose record numbers run consecutively (at least 1, at most
+  // `limit`), for reading neighbouring records in one read.
+  int ConsecutiveRun(int limit, bool forward);
+  int32_t VisibleCount() const;
+  int32_t SequenceNumber() const;
+  int32_t CurrentRecordNumber() const;
+  // The key of the cursor's entry, or nullptr.
+  const uint8_t* CurrentKey() const;
+  int32_t Position() const { return FPosition; }
+  bool AtBOF() const { return FAtBOF; }
+  bool AtEOF() const { return FAtEOF; }
+
+  // Range of the current index
+  void SetRangeKeys(const uint8_t* startKey, const uint8_t* endKey);
+  void ClearRange();
+  bool RangeActive() const { return FRangeActive; }
+  const uint8_t* RangeStartKey() const { return FRangeStart.data(); }
+  const uint8_t* RangeEndKey() const { return FRangeEnd.data(); }
+  int32_t RangeStartPosition() const { return FRangeStartPosition; }
+  int32_t RangeEndPosition() const { return FRangeEndPosition; }
+  void ComputeRangePositions();
+  // Entries with low <= key <= high, in two descents.
+  int32_t CountKeyRange(const uint8_t* low, const uint8_t* high);
+  void MarkKeyRange(const uint8_t* low, const uint8_t* high, TBitmap& bitmap);
+
+  // Filters
+  static constexpr int kMaxFilters = 128;
+  // Adds an inactive filter; answers 0, 9482 (too many) or 10051 (nothing to filter by).
+  uint16_t AddFilter(TExpressionPtr condition, bool afterEarlierFilters, TFilter** handle);
+  uint16_t AddFilter(TExpressionNode* borrowedCondition, bool afterEarlierFilters, TFilter** handle);
+  uint16_t AddFilter(TFilterCallback callback, TFilter** handle);
+  // A handle of nullptr means every filter. Unknown handles give 10050.
+  uint16_t DropFilter(TFilter* handle);
+  uint16_t ActivateFilter(TFilter* handle);
+  uint16_t DeactivateFilter(TFilter* handle);
+  uint16_t UpdateFilter(TFilter* handle, TExpressionPtr condition);
+  int FilterCount() const { return static_cast<int>(FFilters.size()); }
+  const std::vector<std::unique_ptr<TFilter>>& Filters() const { return FFilters; }
+  bool BitmapMode() const { return FBitmapMode; }
+  void BuildFilterBitmaps();
+  void ComputeResultBitmap();
+  const TBitmap& ResultBitmap() const { return FResult; }
+  // Keeps the bitmaps current after one record was added or changed, or removed.
+  void RecordChanged(int32_t recordNo, const uint8_t* image);
+  void RecordRemoved(int32_t recordNo);
+  // Classifies a condition node by how far indexes answer it (0, 1 or 2), storing the class in
+  // the node; may swap the operands of AND so that the better side comes first.
+  uint8_t AnalyzeIndexUse(TExpressionNode& node, int32_t parentOperator);
+  bool SelectIndexForField(uint16_t fieldNo, bool caseInsensitive, bool anyCase);
+  int32_t CountMatches(int32_t op, const TExpressionNode& column, int partialLength,
+                       const TExpressionNode* constant);
+
   // Page reads from disk since the file was opened (for tests and diagnostics).
   long PageReads() const { return FPageReads; }
 
@@ -120,6 +186,46 @@ class TIndexFile : public TFileHandler {
   void Unlink(TPinnedPages& pages, TPage& page);
   uint32_t& RootPage() { return FHeader.Descriptors[FCurrentIndex].RootPage; }
 
+  // A leaf entry reached by a descent, with its 1-based sequence number in the index.
+  struct TLeafEntry {
+    TPage* Leaf = nullptr;
+    int Entry = 0;
+    int32_t Position = 0;
+  };
+  enum class TDescend { First, Last, Nearest, AtOrBelow };
+  // Descends to a leaf; false on a detected change (every page was dropped). The leaf in
+  // `reached` is pinned on success.
+  bool Descend(TDescend how, const uint8_t* key, int length, TLeafEntry& reached);
+  // Steps to the next or previous entry across leaves; false on a detected change. `moved` is
+  // false at the end of the last or the start of the first leaf.
+  bool Step(TLeafEntry& at, bool forward, bool& moved);
+  void TakeCursor(const TLeafEntry& at);
+  bool Visible(const TLeafEntry& at) const;
+  int32_t RangeStartFor(const uint8_t* key);
+  int32_t RangeEndFor(const uint8_t* key);
+  bool TryFirstKey();
+  bool TryLastKey();
+  bool TryMoveBy(int32_t count);
+  bool TryFindNearest(const uint8_t* key, bool nearest, bool& found);
+  bool TryMarkKeyRange(const uint8_t* low, const uint8_t* high, TBitmap& bitmap);
+  bool PhysicalFirstLast(bool first);
+  void MovePhysical(int32_t count);
+  void RecomputeBitmapMode();
+  TBitmap Base() const;
+  bool BuildLiveBitmap();
+  bool BuildRangeBitmap();
+  uint8_t EvaluateFilter(TBitmap& bitmap, int32_t parentOperator, TExpressionNode& node, bool& restart);
+  bool EvaluateByScan(TBitmap& bitmap, int32_t parentOperator, const TFilter* callback,
+                      const TExpressionNode* condition);
+  bool EvaluateByIndex(TBitmap& bitmap, int32_t op, const TExpressionNode& column, int partialLength,
+                       const TExpressionNode* constant);
+  void ConditionKeys(int32_t op, const TExpressionNode& column, int partialLength,
+                     const TExpressionNode* constant, std::vector<uint8_t>& low, std::vector<uint8_t>& high,
+                     int& significant, int& encoded);
+  bool EvaluateFilterBitmap(TFilter& filter, const TBitmap& base);
+  TFilter* FindFilter(TFilter* handle) const;
+  uint16_t AddPrepared(std::unique_ptr<TFilter> filter, TFilter** handle);
+
   [[noreturn]] void RaiseTable(uint16_t code) const;
   [[noreturn]] void RaiseIndex(uint16_t code, const std::string& indexName) const;
   void CheckDefinition(const TIndexDescriptor& definition, const std::string& messageName) const;
@@ -127,6 +233,7 @@ class TIndexFile : public TFileHandler {
   TPage* TakeBuffer(uint8_t number);
   void WritePage(const TPage& page);
   void ValidateHeader();
+  void ResetCursorState();
 
   TIndexOwner& FOwner;
   TIndexHeader FHeader;
@@ -137,6 +244,30 @@ class TIndexFile : public TFileHandler {
   std::array<int, 33> FCacheRoom{};
   std::vector<uint8_t> FImage;  // work area for one page or the header
   long FPageReads = 0;
+
+  // Cursor
+  TPage* FCurrentPage = nullptr;
+  int32_t FPosition = 0;
+  int32_t FPhysicalRecNo = 0;
+  bool FAtBOF = true;
+  bool FAtEOF = true;
+
+  // Range
+  std::vector<uint8_t> FRangeStart;
+  std::vector<uint8_t> FRangeEnd;
+  bool FRangeActive = false;
+  int32_t FRangeStartPosition = 1;
+  int32_t FRangeEndPosition = 0;
+  bool FComputingRange = false;
+
+  // Bitmaps and filters
+  bool FBitmapMode = false;
+  TBitmap FResult;
+  TBitmap FRangeBitmap;
+  TBitmap FLive;
+  int32_t FVisible = 0;
+  std::vector<std::unique_ptr<TFilter>> FFilters;
+  bool FBuildingBitmaps = false;
 };
 
 }  // namespace tarnel

@@ -188,6 +188,8 @@ void TIndexFile::FlushOnePage() {
 }
 
 void TIndexFile::InvalidatePages() {
+  // The cursor's page goes with the rest; the table puts the cursor back on its record.
+  FCurrentPage = nullptr;
   for (int number = 0; number < static_cast<int>(FCaches.size()); ++number) {
     for (auto& page : FCaches[static_cast<size_t>(number)]) {
       page->Reset(number < TIndexHeader::kDescriptorCount ? OptionsOf(static_cast<uint8_t>(number))
@@ -214,6 +216,7 @@ void TIndexFile::TrimPageCaches() {
 }
 
 void TIndexFile::FreeAllPages() {
+  FCurrentPage = nullptr;
   for (auto& list : FCaches) list.clear();
   FCacheRoom.fill(kDefaultCacheRoom);
 }

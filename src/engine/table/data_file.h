@@ -92,7 +92,7 @@ class TDataFile : public TFileHandler, public TIndexOwner {
   int32_t NextFreeRecord() const;
   void SetFreeListHead(uint32_t recordNo);
   int32_t NextRecordId();
-  int32_t RecordSlotCount() const { return FHeader.NextRecordNo - 1; }
+  int32_t RecordSlotCount() const override { return FHeader.NextRecordNo - 1; }
   void SetLastAutoInc(int32_t value);
   int ReadAheadCount() const { return FReadAheadCount; }
   int CacheCapacity() const { return FRecordCache.Capacity(); }
@@ -107,7 +107,7 @@ class TDataFile : public TFileHandler, public TIndexOwner {
 
   // Keys
   // The key of an image for index `number` (KeyLength bytes into `key`).
-  void BuildKey(const uint8_t* image, uint8_t number, uint8_t* key) const;
+  void BuildKey(const uint8_t* image, uint8_t number, uint8_t* key) const override;
   // The "Sys Deleted" key of a record slot: its Deleted byte and its identifier.
   void BuildStatusKey(const uint8_t* image, uint8_t* key) const;
 
@@ -157,6 +157,11 @@ class TDataFile : public TFileHandler, public TIndexOwner {
   const TFieldDesc* StoredField(uint16_t fieldNo) const override;
   uint16_t LanguageId() const override { return FHeader.LanguageId; }
   uint16_t SortId() const override { return FHeader.SortId; }
+  const TFieldDesc* FieldByName(const std::string& name) const override;
+  bool MarkLiveSlots(TBitmap& live) override;
+  const uint8_t* FilterRecord(int32_t recordNo) override;
+  bool RecordPasses(const TExpressionNode& condition, const uint8_t* image) override;
+  bool IsSqlSource() const override { return FSqlSource && !FSqlSourceSecond; }
 
  private:
   [[noreturn]] void RaiseField(uint16_t code, const std::string& fieldName) const;
@@ -243,6 +248,10 @@ class TDataFile : public TFileHandler, public TIndexOwner {
   uint8_t FLockRetryCount = 15;
   uint16_t FLockWaitTime = 100;
   int FReadScopeDepth = 0;
+  std::vector<uint8_t> FFilterImage;
+  // Marks of the SQL engine on its source tables.
+  bool FSqlSource = false;
+  bool FSqlSourceSecond = false;
 };
 
 }  // namespace tarnel
