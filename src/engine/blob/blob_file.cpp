@@ -129,25 +129,23 @@ void TBlobFile::EmptyBlobs() {
 
 // ---- open BLOBs
 
-TBlobBuffer* TBlobFile::Find(int32_t handle) {
-  for (auto& blob : FOpenBlobs) {
-    if (blob->Handle == handle) return blob.get();
+int TBlobFile::IndexOf(int32_t handle) const {
+  for (size_t i = 0; i < FOpenBlobs.size(); ++i) {
+    if (FOpenBlobs[i]->Handle == handle) return static_cast<int>(i);
   }
-  return nullptr;
+  return -1;
 }
 
-const TBlobBuffer* TBlobFile::FindBlob(int32_t handle) const {
-  for (const auto& blob : FOpenBlobs) {
-    if (blob->Handle == handle) return blob.get();
-  }
-  return nullptr;
+TBlobBuffer* TBlobFile::Find(int32_t handle) const {
+  int index = IndexOf(handle);
+  return index < 0 ? nullptr : FOpenBlobs[static_cast<size_t>(index)].get();
 }
 
 int32_t TBlobFile::NewHandle() {
   for (;;) {
     int32_t handle = FNextHandle;
     FNextHandle = handle == INT32_MIN ? -1 : handle - 1;
-    if (FindBlob(handle) == nullptr) return handle;
+    if (IndexOf(handle) < 0) return handle;
   }
 }
 
@@ -174,18 +172,17 @@ uint16_t TBlobFile::OpenBlob(int32_t firstBlock, uint16_t fieldNumber, int32_t r
 }
 
 uint16_t TBlobFile::CloseBlob(int32_t handle, int32_t& firstBlock) {
-  auto found = std::find_if(FOpenBlobs.begin(), FOpenBlobs.end(),
-                            [handle](const auto& blob) { return blob->Handle == handle; });
-  if (found == FOpenBlobs.end()) return Status(kErrInvalidBlobHandle);
-  firstBlock = (*found)->FirstBlock;
-  FOpenBlobs.erase(found);
+  int index = IndexOf(handle);
+  if (index < 0) return Status(kErrInvalidBlobHandle);
+  firstBlock = FOpenBlobs[static_cast<size_t>(index)]->FirstBlock;
+  FOpenBlobs.erase(FOpenBlobs.begin() + index);
   return 0;
 }
 
 uint16_t TBlobFile::ReadBlob(int32_t handle, int32_t offset, int32_t count, void* destination,
                              int32_t& bytesRead) {
   bytesRead = 0;
-  const TBlobBuffer* blob = FindBlob(handle);
+  const TBlobBuffer* blob = Find(handle);
   if (blob == nullptr) return Status(kErrInvalidBlobHandle);
   if (offset < 0 || count < 0) return Status(kErrInvalidBlobLength);
   bytesRead = blob->Read(offset, count, destination);
@@ -211,7 +208,7 @@ uint16_t TBlobFile::TruncateBlob(int32_t handle, int32_t newSize) {
 }
 
 uint16_t TBlobFile::GetBlobSize(int32_t handle, int32_t& size) {
-  const TBlobBuffer* blob = FindBlob(handle);
+  const TBlobBuffer* blob = Find(handle);
   size = blob != nullptr ? blob->Size() : 0;
   return blob != nullptr ? 0 : Status(kErrInvalidBlobHandle);
 }

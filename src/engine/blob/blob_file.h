@@ -70,7 +70,7 @@ class TBlobFile : public TFileHandler {
   uint16_t GetBlobSize(int32_t handle, int32_t& size);
 
   // The open BLOB with this handle, or nullptr (for the table's null test of a BLOB field).
-  const TBlobBuffer* FindBlob(int32_t handle) const;
+  const TBlobBuffer* FindBlob(int32_t handle) const { return Find(handle); }
   int OpenBlobCount() const { return static_cast<int>(FOpenBlobs.size()); }
 
   // Per record, in this order when a record is posted: the record number of a new record to
@@ -99,7 +99,8 @@ class TBlobFile : public TFileHandler {
   [[noreturn]] void RaiseForTable(uint16_t code) const;
   // Records the table in the error context for a non-zero status, so that its message names it.
   uint16_t Status(uint16_t code) const;
-  TBlobBuffer* Find(int32_t handle);
+  int IndexOf(int32_t handle) const;
+  TBlobBuffer* Find(int32_t handle) const;
   int32_t NewHandle();
 
   // Pins a block of a chain while the file is changed under the table's write lock, where no

@@ -256,6 +256,7 @@ TEST_F(DamagedChainTest, FreeingABrokenChainRaises9998OrIsCutInRepairMode) {
       {"second block owned by another record", 1024 + test::kOwnerRecordAt, 9, kInvalid, 512},
       {"last block pointing to itself", 1536 + test::kNextBlockAt, 1536, kRecursive, 1536},
       {"last block pointing back to the first", 1536 + test::kNextBlockAt, 512, kRecursive, 1536},
+      {"last block pointing back into the chain", 1536 + test::kNextBlockAt, 1024, kRecursive, 1536},
       {"last block pointing beyond the file", 1536 + test::kNextBlockAt, 512 + 80 * 512, kInvalid, 1536},
       {"last block pointing into another chain", 1536 + test::kNextBlockAt, 2048, kInvalid, 1536},
   };
