@@ -6,10 +6,17 @@ namespace tarnel {
 
 bool TDataFile::BlobFieldIsNull(const uint8_t* field) const {
   int32_t reference = GetI32(field + 1);
-  if (reference < 0) return false;
-  return field[0] == 0;
+  if (reference >= 0) return field[0] == 0;
+  // The BLOB is open: null while it holds nothing; with no BLOB open at all it counts as data.
+  if (!FBlobFile || FBlobFile->OpenBlobCount() == 0) return false;
+  const TBlobBuffer* blob = FBlobFile->FindBlob(reference);
+  return blob == nullptr || blob->Size() == 0;
 }
 
-bool TDataFile::BlobReferenceHoldsData(int32_t reference) const { return reference != 0; }
+bool TDataFile::BlobReferenceHoldsData(int32_t reference) const {
+  if (reference >= 0) return reference != 0;
+  const TBlobBuffer* blob = FBlobFile ? FBlobFile->FindBlob(reference) : nullptr;
+  return blob != nullptr && blob->Size() > 0;
+}
 
 }  // namespace tarnel

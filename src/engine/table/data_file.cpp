@@ -169,13 +169,27 @@ void TDataFile::Open() {
     FIndexFile->SetExclusive(Exclusive());
     FIndexFile->SetReadOnly(ReadOnly());
     FIndexFile->Open();
+    if (FHeader.BlobFieldCount > 0) {
+      PrepareBlobFile();
+      FBlobFile->Open();
+    }
   } catch (...) {
     CloseFiles();
     throw;
   }
 }
 
+void TDataFile::PrepareBlobFile() {
+  FBlobFile = std::make_unique<TBlobFile>(*this, FHeader.BlobBlockSize);
+  FBlobFile->SetFileName(FileName());
+  FBlobFile->SetInMemory(InMemory());
+  FBlobFile->SetExclusive(Exclusive());
+  FBlobFile->SetReadOnly(ReadOnly());
+  FBlobFile->SetWriteThrough(WriteThrough());
+}
+
 void TDataFile::CloseFiles() {
+  if (FBlobFile) FBlobFile->Close();
   FIndexFile->Close();
   FreeAllBuffers();
   FStoredFields.clear();

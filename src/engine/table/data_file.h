@@ -14,6 +14,7 @@
 
 #include "engine/base/field_desc.h"
 #include "engine/base/file_handler.h"
+#include "engine/blob/blob_file.h"
 #include "engine/index/index_file.h"
 #include "engine/index/index_owner.h"
 #include "engine/table/data_header.h"
@@ -141,6 +142,8 @@ class TDataFile : public TFileHandler, public TIndexOwner {
   void FlushToDisk();
 
   TIndexFile& IndexFile() { return *FIndexFile; }
+  // The BLOB file, or nullptr for a table without BLOB fields.
+  TBlobFile* BlobFile() { return FBlobFile.get(); }
   bool HasValidityChecks() const { return FHasValidityChecks; }
   bool HasDefaults() const { return FHasDefaults; }
   bool HasComputedFields() const { return FHasComputedFields; }
@@ -171,6 +174,7 @@ class TDataFile : public TFileHandler, public TIndexOwner {
   void PrepareIndexDescs(std::vector<TIndexDescriptor>& indexes, const std::vector<TFieldDesc>& fields,
                          bool allowNoPrimary) const;
   void CloseFiles();
+  void PrepareBlobFile();
   TRecord* NewOrFreeBuffer();
   TRecord* GetFreeBuffer();
   TRecord* ReadRecords(int32_t recordNo, int count, int direction);
@@ -218,6 +222,7 @@ class TDataFile : public TFileHandler, public TIndexOwner {
   std::vector<TFieldDesc> FStoredFields;
   std::vector<TFieldDesc> FWorkingFields;
   std::unique_ptr<TIndexFile> FIndexFile;
+  std::unique_ptr<TBlobFile> FBlobFile;
   std::function<bool()> FOnPassword;
   std::function<void(const std::string&)> FOnRepairMessage;
   bool FHasValidityChecks = false;

@@ -14,7 +14,7 @@
 
 namespace tarnel {
 
-bool TDataFile::HasBlobFile() const { return false; }
+bool TDataFile::HasBlobFile() const { return FBlobFile && FBlobFile->Active(); }
 
 bool TDataFile::ReadSlotLocked(TFileHandler& file, int64_t& slot) {
   for (int attempt = 0; attempt < kRegionLockAttempts; ++attempt) {
@@ -55,6 +55,10 @@ void TDataFile::Release(TFileHandler& file, int64_t offset, int64_t length) {
 bool TDataFile::EnterRead() {
   if (FShortReadLockHeld || FReadLockHeld || FWriteLockHeld || FInBatch || !LocksApply()) return false;
   if (!ReadSlotLocked(*FIndexFile, FIndexReadSlot)) Raise(kErrLockFailure);
+  if (HasBlobFile() && !ReadSlotLocked(*FBlobFile, FBlobReadSlot)) {
+    ReleaseSlot(*FIndexFile, FIndexReadSlot);
+    Raise(kErrLockFailure);
+  }
   FShortReadLockHeld = true;
   return CheckForChanges();
 }
@@ -63,6 +67,7 @@ void TDataFile::LeaveRead() {
   if (!FShortReadLockHeld) return;
   FShortReadLockHeld = false;
   if (!LocksApply()) return;
+  if (FBlobFile) ReleaseSlot(*FBlobFile, FBlobReadSlot);
   ReleaseSlot(*FIndexFile, FIndexReadSlot);
 }
 
@@ -70,8 +75,12 @@ void TDataFile::LockForRead() {
   if (FReadLockHeld || !LocksApply()) return;
   if (FShortReadLockHeld) {
     FShortReadLockHeld = false;  // the slots taken for this operation are kept
-  } else if (!ReadSlotLocked(*FIndexFile, FIndexReadSlot)) {
-    Raise(kErrLockFailure);
+  } else {
+    if (!ReadSlotLocked(*FIndexFile, FIndexReadSlot)) Raise(kErrLockFailure);
+    if (HasBlobFile() && !ReadSlotLocked(*FBlobFile, FBlobReadSlot)) {
+      ReleaseSlot(*FIndexFile, FIndexReadSlot);
+      Raise(kErrLockFailure);
+    }
   }
   FReadLockHeld = true;
   CheckForChanges();
@@ -80,7 +89,9 @@ void TDataFile::LockForRead() {
 void TDataFile::UnlockForRead() {
   if (!FReadLockHeld) return;
   FReadLockHeld = false;
-  if (LocksApply()) ReleaseSlot(*FIndexFile, FIndexReadSlot);
+  if (!LocksApply()) return;
+  if (FBlobFile) ReleaseSlot(*FBlobFile, FBlobReadSlot);
+  ReleaseSlot(*FIndexFile, FIndexReadSlot);
 }
 
 void TDataFile::LockForWrite() {
@@ -94,6 +105,11 @@ void TDataFile::LockForWrite() {
     if (semaphore) LockBytes(kHeaderSemaphoreOffset, kHeaderSemaphoreLength, false);
     Raise(kErrLockFailure);
   }
+  if (HasBlobFile() && !TakeRegion(*FBlobFile, kWriteRegionOffset, kWriteRegionLength, true)) {
+    FIndexFile->LockBytes(kWriteRegionOffset, kWriteRegionLength, false);
+    if (semaphore) LockBytes(kHeaderSemaphoreOffset, kHeaderSemaphoreLength, false);
+    Raise(kErrLockFailure);
+  }
   FSemaphoreHeld = FSemaphoreHeld || semaphore;
   FWriteLockHeld = true;
   if (!FInBatch) CheckForChanges();
@@ -103,6 +119,7 @@ void TDataFile::UnlockForWrite() {
   if (!FWriteLockHeld) return;
   FWriteLockHeld = false;
   if (!LocksApply()) return;
+  if (HasBlobFile()) Release(*FBlobFile, kWriteRegionOffset, kWriteRegionLength);
   Release(*FIndexFile, kWriteRegionOffset, kWriteRegionLength);
   if (!FInBatch && FSemaphoreHeld) {
     FSemaphoreHeld = false;
@@ -181,6 +198,10 @@ bool TDataFile::CheckForChanges() {
     ReturnToPosition(memo);
     changed = true;
   }
+  if (HasBlobFile() && FBlobFile->HeaderChanged()) {
+    FBlobFile->InvalidateBlocks();
+    changed = true;
+  }
   return changed;
 }
 
@@ -240,6 +261,10 @@ void TDataFile::Reload() {
   FIndexFile->TrimPageCaches();
   ReadHeader();
   FIndexFile->ReadHeader();
+  if (HasBlobFile()) {
+    FBlobFile->InvalidateBlocks();
+    FBlobFile->ReadHeader();
+  }
 }
 
 void TDataFile::Flush(bool trim, bool forceHeader, bool forceIndexHeader) {
@@ -251,12 +276,18 @@ void TDataFile::Flush(bool trim, bool forceHeader, bool forceIndexHeader) {
     FIndexFile->WriteHeader(forceIndexHeader);
     if (trim) FIndexFile->TrimPageCaches();
   }
+  if (HasBlobFile()) {
+    FBlobFile->FlushBlocks();
+    FBlobFile->WriteHeader(forceHeader);
+    if (trim) FBlobFile->TrimBlockCache();
+  }
 }
 
 void TDataFile::FlushToDisk() {
   if (ReadOnly() || WriteThrough()) return;
   TFileHandler::Flush();
   if (FIndexFile->Active()) FIndexFile->Flush();
+  if (HasBlobFile()) FBlobFile->Flush();
 }
 
 void TDataFile::SetReadLockPerOperation(bool value) {
@@ -271,6 +302,7 @@ void TDataFile::SetDeleteOnClose(bool value) {
 void TDataFile::UnpinAll() {
   UnpinRecords();
   FIndexFile->UnpinAllPages();
+  if (FBlobFile) FBlobFile->UnpinAllBlocks();
 }
 
 TDataFile::TReadScope::TReadScope(TDataFile& table) : FTable(table), FOutermost(table.FReadScopeDepth++ == 0) {

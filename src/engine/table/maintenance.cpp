@@ -194,6 +194,10 @@ void TDataFile::CreateNew() {
     FIndexFile->SetReadOnly(ReadOnly());
     FIndexFile->SetInMemory(InMemory());
     FIndexFile->CreateNew();
+    if (FHeader.BlobFieldCount > 0) {
+      PrepareBlobFile();
+      FBlobFile->CreateNew();
+    }
   } catch (...) {
     CloseFiles();
     throw;
@@ -206,6 +210,10 @@ void TDataFile::DeleteTable() {
   FIndexFile->SetInMemory(InMemory());
   Delete();
   FIndexFile->Delete();
+  TBlobFile blobs(*this, 0);
+  blobs.SetFileName(FileName());
+  blobs.SetInMemory(InMemory());
+  if (blobs.FileExists()) blobs.Delete();
 }
 
 }  // namespace tarnel
