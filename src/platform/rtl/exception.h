@@ -25,4 +25,10 @@ class EConvertError : public Exception {
   using Exception::Exception;
 };
 
+// A locale or code page that is not installed, or a request the locale layer does not support.
+class ELocaleError : public Exception {
+ public:
+  using Exception::Exception;
+};
+
 }  // namespace tarnel
