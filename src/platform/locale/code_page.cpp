@@ -76,7 +76,7 @@ void EncodeInto(const TCodePage& codePage, char16_t unit, TConversion& result) {
 
 }  // namespace
 
-TCodePage::TCodePage(int number) : FNumber(number) {
+TCodePage::TCodePage() {
   for (int16_t& index : FLeadIndex) index = -1;
 }
 
@@ -86,7 +86,7 @@ const TCodePage* TCodePage::Find(int codePage) {
   std::lock_guard<std::mutex> guard(lock);
   auto found = loaded.find(codePage);
   if (found != loaded.end()) return found->second.get();
-  std::unique_ptr<TCodePage> page(new TCodePage(codePage));
+  std::unique_ptr<TCodePage> page(new TCodePage());
   std::string number = std::to_string(codePage);
   bool ok = false;
   for (const std::string& name : {"windows-" + number, "ibm-" + number, "cp" + number}) {

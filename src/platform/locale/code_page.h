@@ -14,16 +14,13 @@ namespace tarnel::locale {
 class TCodePage {
  public:
   // A byte that starts no character of the code page decodes, for collation and case mapping,
-  // as this private-use character plus the byte, so that any byte string decodes and encodes
-  // back unchanged.
+  // as this private-use character plus the byte: no byte string fails to decode, and the
+  // stand-ins encode back to their bytes.
   static constexpr char16_t kUndefinedBase = 0xF700;
 
   // The code page with this number, built on first use and kept for the life of the process;
   // nullptr when ICU has no single- or double-byte converter for it.
   static const TCodePage* Find(int codePage);
-
-  int Number() const { return FNumber; }
-  bool DoubleByte() const { return !FDoubleTable.empty(); }
 
   // Decodes the character at `bytes` (`remaining` > 0) into `unit` and returns its length in
   // bytes (1 or 2). A byte that starts no character, or a lead byte without a valid trail byte,
@@ -37,12 +34,11 @@ class TCodePage {
   int EncodeChar(char16_t unit, char* out, bool lossless) const;
 
  private:
-  explicit TCodePage(int number);
+  TCodePage();
   bool Load(const char* converterName);
 
   static constexpr uint16_t kNoBytes = 0xFFFF;
 
-  int FNumber;
   char16_t FSingle[256] = {};  // by byte; 0 for lead bytes and undefined bytes (except 0x00)
   bool FSingleDefined[256] = {};
   int16_t FLeadIndex[256];             // row of a lead byte in FDoubleTable, -1 otherwise

@@ -317,11 +317,8 @@ bool TryStrToDate(std::string_view text, TDateTime& value, const TLocaleFormats&
 }
 
 TDateTime StrToDate(std::string_view text, const TLocaleFormats& formats) {
-  TDateTime value;
-  if (!TryStrToDate(text, value, formats)) {
-    throw EConvertError("'" + std::string(text) + "' is not a valid date");
-  }
-  return value;
+  return ConvertOrRaise<TDateTime>(
+      text, "date", [&](TDateTime& value) { return TryStrToDate(text, value, formats); });
 }
 
 bool TryStrToTime(std::string_view text, TDateTime& value, const TLocaleFormats& formats) {
@@ -330,11 +327,8 @@ bool TryStrToTime(std::string_view text, TDateTime& value, const TLocaleFormats&
 }
 
 TDateTime StrToTime(std::string_view text, const TLocaleFormats& formats) {
-  TDateTime value;
-  if (!TryStrToTime(text, value, formats)) {
-    throw EConvertError("'" + std::string(text) + "' is not a valid time");
-  }
-  return value;
+  return ConvertOrRaise<TDateTime>(
+      text, "time", [&](TDateTime& value) { return TryStrToTime(text, value, formats); });
 }
 
 bool TryStrToDateTime(std::string_view text, TDateTime& value, const TLocaleFormats& formats) {
@@ -350,11 +344,9 @@ bool TryStrToDateTime(std::string_view text, TDateTime& value, const TLocaleForm
 }
 
 TDateTime StrToDateTime(std::string_view text, const TLocaleFormats& formats) {
-  TDateTime value;
-  if (!TryStrToDateTime(text, value, formats)) {
-    throw EConvertError("'" + std::string(text) + "' is not a valid date and time");
-  }
-  return value;
+  return ConvertOrRaise<TDateTime>(text, "date and time", [&](TDateTime& value) {
+    return TryStrToDateTime(text, value, formats);
+  });
 }
 
 std::string DateToStr(TDateTime value, const TLocaleFormats& formats) {

@@ -243,7 +243,7 @@ std::string WriteSection(const TSection& section, TDecimal value, bool withSign,
       }
       i += 2;
       int width = 0;
-      while (i < picture.size() && picture[i] == '0') ++width, ++i;
+      for (; i < picture.size() && picture[i] == '0'; ++i) ++width;
       text += Padded(std::abs(exponent), std::min(width, 4));
       continue;
     }

@@ -6,10 +6,6 @@ namespace tarnel {
 
 namespace {
 
-[[noreturn]] void Invalid(std::string_view text, const char* what) {
-  throw EConvertError("'" + std::string(text) + "' is not a valid " + what);
-}
-
 bool EqualsIgnoringCase(std::string_view text, std::string_view word) {
   if (text.size() != word.size()) return false;
   for (size_t i = 0; i < text.size(); ++i) {
@@ -69,15 +65,13 @@ bool TryStrToInt(std::string_view text, int32_t& value) {
 bool TryStrToInt64(std::string_view text, int64_t& value) { return ParseInteger(text, 64, value); }
 
 int32_t StrToInt(std::string_view text) {
-  int32_t value;
-  if (!TryStrToInt(text, value)) Invalid(text, "integer value");
-  return value;
+  return ConvertOrRaise<int32_t>(text, "integer value",
+                                 [&](int32_t& value) { return TryStrToInt(text, value); });
 }
 
 int64_t StrToInt64(std::string_view text) {
-  int64_t value;
-  if (!TryStrToInt64(text, value)) Invalid(text, "integer value");
-  return value;
+  return ConvertOrRaise<int64_t>(text, "integer value",
+                                 [&](int64_t& value) { return TryStrToInt64(text, value); });
 }
 
 std::string IntToStr(int64_t value) { return std::to_string(value); }
@@ -88,9 +82,8 @@ bool TryStrToFloat(std::string_view text, double& value, const TLocaleFormats& f
 }
 
 double StrToFloat(std::string_view text, const TLocaleFormats& formats) {
-  double value;
-  if (!TryStrToFloat(text, value, formats)) Invalid(text, "floating point value");
-  return value;
+  return ConvertOrRaise<double>(text, "floating point value",
+                                [&](double& value) { return TryStrToFloat(text, value, formats); });
 }
 
 std::string FloatToStr(double value, const TLocaleFormats& formats) {
@@ -112,9 +105,9 @@ bool TryStrToCurr(std::string_view text, TCurrency& value, const TLocaleFormats&
 }
 
 TCurrency StrToCurr(std::string_view text, const TLocaleFormats& formats) {
-  TCurrency value;
-  if (!TryStrToCurr(text, value, formats)) Invalid(text, "floating point value");
-  return value;
+  return ConvertOrRaise<TCurrency>(text, "floating point value", [&](TCurrency& value) {
+    return TryStrToCurr(text, value, formats);
+  });
 }
 
 std::string CurrToStr(TCurrency value, const TLocaleFormats& formats) {
@@ -143,9 +136,8 @@ bool TryStrToBool(std::string_view text, bool& value) {
 }
 
 bool StrToBool(std::string_view text) {
-  bool value;
-  if (!TryStrToBool(text, value)) Invalid(text, "boolean value");
-  return value;
+  return ConvertOrRaise<bool>(text, "boolean value",
+                              [&](bool& value) { return TryStrToBool(text, value); });
 }
 
 }  // namespace tarnel

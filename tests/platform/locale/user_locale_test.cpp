@@ -1,15 +1,32 @@
 #include "platform/locale/user_locale.h"
 
 #include <gtest/gtest.h>
+#include <stdlib.h>
+
+#include <optional>
+#include <string>
 
 namespace tarnel::locale {
 namespace {
 
-// Each test pins the user's locale and gives the environment's (the suite runs with C.UTF-8)
-// back afterwards.
+// Each test pins the user's locale and gives the environment's back afterwards.
 class UserLocaleTest : public ::testing::Test {
  protected:
   void TearDown() override { SetUserLocale(""); }
+};
+
+// Sets an environment variable (or unsets it) for its lifetime.
+class TEnvironmentVariable {
+ public:
+  TEnvironmentVariable(const char* name, const char* value) : FName(name) {
+    if (const char* old = getenv(name)) FOld = old;
+    value ? setenv(name, value, 1) : unsetenv(name);
+  }
+  ~TEnvironmentVariable() { FOld ? setenv(FName, FOld->c_str(), 1) : unsetenv(FName); }
+
+ private:
+  const char* FName;
+  std::optional<std::string> FOld;
 };
 
 TEST_F(UserLocaleTest, TakesTheLanguageFromThePosixName) {
@@ -46,9 +63,19 @@ TEST_F(UserLocaleTest, TakesTheLanguageFromThePosixName) {
 }
 
 TEST_F(UserLocaleTest, ReadsTheEnvironment) {
-  SetUserLocale("de_DE");
+  TEnvironmentVariable all("LC_ALL", nullptr);
+  TEnvironmentVariable lang("LANG", "sv_SE.UTF-8");
   SetUserLocale("");
-  EXPECT_EQ(UserLocale(), "");  // the suite's C.UTF-8
+  EXPECT_EQ(UserLocale(), "sv_SE");
+  EXPECT_EQ(GetUserDefaultLangID(), 0x041D);
+  {
+    TEnvironmentVariable overriding("LC_ALL", "fr_CA.UTF-8");
+    SetUserLocale("");
+    EXPECT_EQ(UserLocale(), "fr_CA");
+  }
+  TEnvironmentVariable none("LANG", nullptr);
+  SetUserLocale("");
+  EXPECT_EQ(UserLocale(), "");
 }
 
 TEST_F(UserLocaleTest, ComparesAndMapsInTheUsersLocale) {
