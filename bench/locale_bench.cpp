@@ -28,7 +28,8 @@ void Compare(benchmark::State& state, uint32_t lcid, uint32_t flags, const TPair
   const int length = static_cast<int>(pair.A.size());
   CompareString(lcid, flags, pair.A.data(), length, pair.B.data(), length);
   for (auto _ : state) {
-    benchmark::DoNotOptimize(CompareString(lcid, flags, pair.A.data(), length, pair.B.data(), length));
+    benchmark::DoNotOptimize(
+        CompareString(lcid, flags, pair.A.data(), length, pair.B.data(), length));
   }
 }
 
