@@ -4,6 +4,7 @@
 
 #include <stdexcept>
 #include <string>
+#include <string_view>
 
 namespace tarnel {
 
@@ -21,6 +22,23 @@ class EListError : public Exception {
 
 // A text that does not convert to the value asked for.
 class EConvertError : public Exception {
+ public:
+  using Exception::Exception;
+};
+
+// The value `attempt(value)` gives, or EConvertError "'<text>' is not a valid <what>" when it
+// gives none: the raising form of a Try conversion.
+template <typename T, typename Attempt>
+T ConvertOrRaise(std::string_view text, const char* what, Attempt attempt) {
+  T value{};
+  if (!attempt(value)) {
+    throw EConvertError("'" + std::string(text) + "' is not a valid " + what);
+  }
+  return value;
+}
+
+// A locale or code page that is not installed, or a request the locale layer does not support.
+class ELocaleError : public Exception {
  public:
   using Exception::Exception;
 };
