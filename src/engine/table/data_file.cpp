@@ -163,6 +163,8 @@ void TDataFile::Open() {
     FReadAheadCount = std::max(1, 32767 / FHeader.RecordSize);
     NoteDefinitions();
     FWorkingFields = FStoredFields;
+    FWorkingCount = static_cast<int>(FWorkingFields.size());
+    FWorkingComputedSize = FHeader.ComputedSize;
     TrimRecordCache();
     FIndexFile->SetFileName(FileName());
     FIndexFile->SetInMemory(InMemory());
@@ -194,6 +196,7 @@ void TDataFile::CloseFiles() {
   FreeAllBuffers();
   FStoredFields.clear();
   FWorkingFields.clear();
+  FWorkingCount = 0;
   TFileHandler::Close();
 }
 
@@ -230,7 +233,7 @@ const TFieldDesc& TDataFile::GetFieldDesc(bool working, int fieldNo) const {
     for (const TFieldDesc& field : fields) {
       if (field.FieldNo == fieldNo) return field;
     }
-  } else if (fieldNo >= 1 && fieldNo <= static_cast<int>(fields.size())) {
+  } else if (fieldNo >= 1 && fieldNo <= (working ? FWorkingCount : static_cast<int>(fields.size()))) {
     return fields[static_cast<size_t>(fieldNo - 1)];
   }
   RaiseField(kErrInvalidFieldNumber, std::to_string(fieldNo));
