@@ -1,0 +1,35 @@
+// The BLOB file (.MB) of a Paradox table: memo, formatted memo, binary, OLE and graphic values
+// longer than the part kept in the record. The file is made of 4096-byte units; a BLOB lives
+// either alone in a block of its own (type 2, one or more units) or as one of up to 64 small
+// entries of a shared block (type 3, one unit).
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+
+#include "platform/legacydb/binary_file.h"
+
+namespace tarnel::legacydb {
+
+class TParadoxBlobFile {
+ public:
+  // `decrypt`, when set, unscrambles each 4096-byte unit of a password-protected table, given
+  // the unit's bytes and its number in the file.
+  TParadoxBlobFile(const std::string& path, std::function<void(uint8_t*, size_t, uint32_t)> decrypt);
+
+  const std::string& Path() const { return FFile.Path(); }
+  // The BLOB that a record's descriptor names: `offset` is the descriptor's offset (the block's
+  // offset with the entry index in the low byte, 0xFF for a block of its own), `length` its
+  // length. Raises ELegacyDbError when the file does not hold it.
+  std::string Read(uint32_t offset, uint32_t length) const;
+
+ private:
+  TBytes ReadUnits(uint64_t offset, size_t count) const;
+
+  TBinaryFile FFile;
+  std::function<void(uint8_t*, size_t, uint32_t)> FDecrypt;
+};
+
+}  // namespace tarnel::legacydb
