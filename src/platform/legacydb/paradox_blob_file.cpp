@@ -14,21 +14,7 @@ constexpr size_t kSharedEntries = 64;
 
 }  // namespace
 
-TParadoxBlobFile::TParadoxBlobFile(const std::string& path,
-                                   std::function<void(uint8_t*, size_t, uint32_t)> decrypt)
-    : FFile(path), FDecrypt(std::move(decrypt)) {}
-
-TBytes TParadoxBlobFile::ReadUnits(uint64_t offset, size_t count) const {
-  // The last block of a file may end with its data instead of a whole unit.
-  TBytes bytes = FFile.ReadUpTo(offset, count);
-  if (FDecrypt) {
-    for (size_t done = 0; done < bytes.size(); done += kUnit) {
-      size_t piece = bytes.size() - done < kUnit ? bytes.size() - done : kUnit;
-      FDecrypt(bytes.data() + done, piece, static_cast<uint32_t>((offset + done) / kUnit));
-    }
-  }
-  return bytes;
-}
+TParadoxBlobFile::TParadoxBlobFile(const std::string& path) : FFile(path) {}
 
 std::string TParadoxBlobFile::Read(uint32_t offset, uint32_t length) const {
   uint32_t blockOffset = offset & ~uint32_t{0xFF};
@@ -37,20 +23,21 @@ std::string TParadoxBlobFile::Read(uint32_t offset, uint32_t length) const {
     FFile.Fail("a BLOB reference points outside the BLOB file");
   }
   if (index == kOwnBlockIndex) {
-    TBytes head = ReadUnits(blockOffset, kUnit);
+    // The last block of a file may end with its data instead of a whole unit.
+    TBytes head = FFile.ReadUpTo(blockOffset, kUnit);
     TByteView view(head, FFile.Path());
     if (view.U8(0) != kSingleBlob) FFile.Fail("a BLOB reference names a block that holds no BLOB");
     uint32_t units = view.U16(1);
     if (view.U32(3) != length || uint64_t{units} * kUnit < kSingleHeader + uint64_t{length}) {
       FFile.Fail("a BLOB's length disagrees with its block");
     }
-    TBytes block = ReadUnits(blockOffset, kSingleHeader + length);
+    TBytes block = FFile.Read(blockOffset, kSingleHeader + length);
     TByteView whole(block, FFile.Path());
     const uint8_t* data = whole.At(kSingleHeader, length);
     return std::string(reinterpret_cast<const char*>(data), length);
   }
   if (index >= kSharedEntries) FFile.Fail("a BLOB reference names an entry that does not exist");
-  TBytes block = ReadUnits(blockOffset, kUnit);
+  TBytes block = FFile.ReadUpTo(blockOffset, kUnit);
   TByteView view(block, FFile.Path());
   if (view.U8(0) != kSharedBlobs) FFile.Fail("a BLOB reference names a block that holds no BLOB");
   size_t entry = kSharedHeader + 5 * size_t{index};

@@ -5,8 +5,6 @@
 #pragma once
 
 #include <cstdint>
-#include <functional>
-#include <memory>
 #include <string>
 
 #include "platform/legacydb/binary_file.h"
@@ -15,9 +13,7 @@ namespace tarnel::legacydb {
 
 class TParadoxBlobFile {
  public:
-  // `decrypt`, when set, unscrambles each 4096-byte unit of a password-protected table, given
-  // the unit's bytes and its number in the file.
-  TParadoxBlobFile(const std::string& path, std::function<void(uint8_t*, size_t, uint32_t)> decrypt);
+  explicit TParadoxBlobFile(const std::string& path);
 
   const std::string& Path() const { return FFile.Path(); }
   // The BLOB that a record's descriptor names: `offset` is the descriptor's offset (the block's
@@ -26,10 +22,7 @@ class TParadoxBlobFile {
   std::string Read(uint32_t offset, uint32_t length) const;
 
  private:
-  TBytes ReadUnits(uint64_t offset, size_t count) const;
-
   TBinaryFile FFile;
-  std::function<void(uint8_t*, size_t, uint32_t)> FDecrypt;
 };
 
 }  // namespace tarnel::legacydb

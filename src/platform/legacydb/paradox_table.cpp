@@ -2,7 +2,6 @@
 
 #include "platform/legacydb/code_page.h"
 #include "platform/legacydb/legacy_error.h"
-#include "platform/legacydb/paradox_cipher.h"
 #include "platform/legacydb/paradox_index.h"
 #include "platform/legacydb/paradox_validity.h"
 
@@ -66,20 +65,14 @@ TParadoxTable::TParadoxTable(const std::string& directory, const std::string& fi
   int codePage = FHeader.CodePage != 0 ? FHeader.CodePage : CodePageOfDriverName(FHeader.SortOrderName);
   SetDefinitions(std::move(fields), codePage != 0 ? codePage : kDefaultCodePage);
 
-  if (FHeader.Encryption != 0) CheckPassword();
+  // Paradox scrambles the data blocks of a password-protected table with a key derived from
+  // the master password's checksum in the header; that scrambling is not decoded here.
+  if (FHeader.Encryption != 0) Fail("the table is password-protected, and protected tables cannot be read");
   ReadChain();
   FIndexes = ReadParadoxIndexes(FDirectory, FBaseName, FHeader);
   std::string validity = FindFileIgnoringCase(FDirectory, FBaseName + ".VAL");
   if (!validity.empty()) FValidityChecks = ReadParadoxValidityChecks(JoinPath(FDirectory, validity), FHeader.Fields);
   First();
-}
-
-void TParadoxTable::CheckPassword() {
-  std::string password;
-  while (FOptions.OnPassword && FOptions.OnPassword(FileName(), password)) {
-    if (ParadoxPasswordChecksum(password) == FHeader.Encryption) return;
-  }
-  Fail("the table is password-protected and no valid password was given");
 }
 
 TBytes TParadoxTable::ReadBlock(uint16_t number, size_t* present) const {
@@ -89,7 +82,6 @@ TBytes TParadoxTable::ReadBlock(uint16_t number, size_t* present) const {
   *present = block.size();
   if (block.size() < kBlockHeader) Fail("the file is truncated inside a data block");
   block.resize(FHeader.BlockSize, 0);
-  if (FHeader.Encryption != 0) DecryptParadoxBlock(block.data(), block.size(), FHeader.Encryption, number);
   return block;
 }
 
@@ -181,14 +173,7 @@ std::string TParadoxTable::ReadBlob(int field) const {
   if (!FBlobFile) {
     std::string name = FindFileIgnoringCase(FDirectory, FBaseName + ".MB");
     if (name.empty()) Fail("the BLOB file " + FBaseName + ".MB is missing");
-    std::function<void(uint8_t*, size_t, uint32_t)> decrypt;
-    if (FHeader.Encryption != 0) {
-      uint32_t checksum = FHeader.Encryption;
-      decrypt = [checksum](uint8_t* data, size_t size, uint32_t unit) {
-        DecryptParadoxBlobUnit(data, size, checksum, unit);
-      };
-    }
-    FBlobFile = std::make_unique<TParadoxBlobFile>(JoinPath(FDirectory, name), std::move(decrypt));
+    FBlobFile = std::make_unique<TParadoxBlobFile>(JoinPath(FDirectory, name));
   }
   return FBlobFile->Read(offset, length);
 }

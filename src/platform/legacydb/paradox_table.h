@@ -35,7 +35,6 @@ class TParadoxTable : public TSourceTable {
     int Records;
   };
 
-  void CheckPassword();
   void ReadChain();
   // The block's bytes, `present` of them read from the file and the rest zero.
   TBytes ReadBlock(uint16_t number, size_t* present) const;

@@ -7,7 +7,6 @@
 #pragma once
 
 #include <cstdint>
-#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -68,10 +67,6 @@ struct TValidityCheck {
 struct TOpenOptions {
   // The code page that Text and Blob convert into when asked to transliterate.
   int TargetCodePage = 1252;
-  // Asked for the password of a password-protected Paradox table, with the table's file name;
-  // answers false to give up. Asked again after a wrong password. Without it such a table
-  // cannot be opened.
-  std::function<bool(const std::string& fileName, std::string& password)> OnPassword;
 };
 
 class TSourceTable {

@@ -367,6 +367,54 @@ TEST(ParadoxTableTest, TablesWrittenByPxlibReadBack) {
   EXPECT_TRUE(table->IsNull(8));
 }
 
+// A .VAL beside the table pxlib wrote, with the parts no fixture has: minimum, maximum and the
+// blank default that stands for today (date) or now (time, timestamp).
+TEST(ParadoxTableTest, ReadsMinimumMaximumTodayAndNow) {
+  test::TTempDir temp;
+  WritePxlibTable(temp.File("SCALARS.DB"));
+  auto flipped = [](uint32_t value) {
+    value ^= 0x80000000u;
+    return std::string{static_cast<char>(value >> 24), static_cast<char>(value >> 16), static_cast<char>(value >> 8),
+                       static_cast<char>(value)};
+  };
+  // One check: the field's position, picture length, required flag, markers of the parts given.
+  auto entry = [](int position, int pictureLength, bool required, std::vector<int> markers) {
+    std::string fixed(0x1C, '\0');
+    fixed[0] = static_cast<char>(position);
+    fixed[1] = static_cast<char>(pictureLength);
+    fixed[2] = required ? 1 : 0;
+    for (int marker : markers) fixed[static_cast<size_t>(marker)] = 0x6B;
+    return fixed;
+  };
+  std::string checks = entry(5, 0, true, {0x0C, 0x14}) + flipped(730000) + std::string(4, '\0') +
+                       entry(2, 4, false, {0x10, 0x18}) + flipped(100) + "###" + std::string(1, '\0') +
+                       entry(7, 0, false, {0x14}) + std::string(8, '\0') +
+                       entry(6, 0, false, {0x0C}) + flipped(8 * 3600000);
+  std::string val(0x35, '\0');
+  val[1] = 0x0B;
+  val[2] = 4;
+  uint32_t footer = static_cast<uint32_t>(val.size() + checks.size());
+  for (int i = 0; i < 4; ++i) val[9 + static_cast<size_t>(i)] = static_cast<char>(footer >> (8 * i));
+  test::WriteWholeFile(temp.File("SCALARS.VAL"), val + checks + std::string(6, '\0'));
+
+  std::unique_ptr<TSourceTable> table = Open(temp.File("SCALARS.DB"));
+  const std::vector<TValidityCheck>& found = table->ValidityChecks();
+  ASSERT_EQ(found.size(), 4u);
+  EXPECT_EQ(found[0].FieldNo, 6);
+  EXPECT_TRUE(found[0].Required);
+  ASSERT_EQ(found[0].Minimum.Presence, TCheckPresence::Value);
+  EXPECT_EQ(found[0].Minimum.Value.AsDate(), 730000);
+  EXPECT_EQ(found[0].Default.Presence, TCheckPresence::Today);
+  EXPECT_EQ(found[1].FieldNo, 3);
+  EXPECT_EQ(found[1].Minimum.Presence, TCheckPresence::None);
+  EXPECT_EQ(found[1].Maximum.Value.AsInteger(), 100);
+  EXPECT_EQ(found[2].FieldNo, 8);
+  EXPECT_EQ(found[2].Default.Presence, TCheckPresence::Now);
+  EXPECT_EQ(found[3].Minimum.Value.AsTime(), 8 * 3600000);
+  EXPECT_EQ(static_cast<int>(TCheckPresence::Today), 2);
+  EXPECT_EQ(static_cast<int>(TCheckPresence::Now), 3);
+}
+
 TEST(ParadoxTableTest, DamagedFilesGiveErrorsNamingTheFile) {
   struct TCase {
     const char* What;
