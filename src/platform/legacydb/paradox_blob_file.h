@@ -15,7 +15,6 @@ class TParadoxBlobFile {
  public:
   explicit TParadoxBlobFile(const std::string& path);
 
-  const std::string& Path() const { return FFile.Path(); }
   // The BLOB that a record's descriptor names: `offset` is the descriptor's offset (the block's
   // offset with the entry index in the low byte, 0xFF for a block of its own), `length` its
   // length. Raises ELegacyDbError when the file does not hold it.

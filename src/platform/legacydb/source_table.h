@@ -134,7 +134,8 @@ class TSourceTable {
 // Opens `fileName` in `directory`: a Paradox table (.DB) with its .MB, .PX, .Xnn/.Ynn,
 // .XGn/.YGn and .VAL files, or a dBase or FoxPro table (.DBF) with its .DBT or .FPT memo file,
 // its production .MDX and the .NDX and .MDX files its .INF file lists. The format is told by
-// the extension. Raises ELegacyDbError when the table cannot be opened.
+// the extension. Raises ELegacyDbError when the table cannot be opened, password-protected
+// Paradox tables included (their scrambling is not decoded).
 std::unique_ptr<TSourceTable> OpenSourceTable(const std::string& directory, const std::string& fileName,
                                               const TOpenOptions& options = TOpenOptions());
 
