@@ -170,12 +170,15 @@ void TDataFile::Open() {
     FIndexFile->SetInMemory(InMemory());
     FIndexFile->SetExclusive(Exclusive());
     FIndexFile->SetReadOnly(ReadOnly());
-    FIndexFile->Open();
     if (FHeader.BlobFieldCount > 0) {
       PrepareBlobFile();
       FBlobFile->Open();
     }
+    // The index file reads its first page when it opens; the read lock that takes is released.
+    TReadScope scope(*this);
+    FIndexFile->Open();
   } catch (...) {
+    LeaveRead();
     CloseFiles();
     throw;
   }
