@@ -149,6 +149,7 @@ void TDataFile::Open() {
   FIndexReadSlot = FBlobReadSlot = 0;
   FLockedRecords.clear();
   FInBatch = FDeferredUpdates = FChanged = false;
+  FRecordReads = 0;
   TFileHandler::Open();
   try {
     ReadHeader();

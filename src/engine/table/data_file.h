@@ -99,6 +99,8 @@ class TDataFile : public TFileHandler, public TIndexOwner {
   int32_t RecordSlotCount() const override { return FHeader.NextRecordNo - 1; }
   void SetLastAutoInc(int32_t value);
   int ReadAheadCount() const { return FReadAheadCount; }
+  // Reads of records from the data file since the table was opened.
+  long RecordReads() const { return FRecordReads; }
   int CacheCapacity() const { return FRecordCache.Capacity(); }
   TRecord* CurrentRecord() const { return FCurrentRecord; }
   // Reads field `fieldNo` of an image: answers whether it is null and fills `value` (PhysSize
@@ -297,9 +299,9 @@ class TDataFile : public TFileHandler, public TIndexOwner {
   void ReturnToPosition(const TCursorMemo& memo);
 
  public:
-  // Holds the short read lock for a whole cursor operation when ReadLockPerOperation is set,
-  // and releases at its end any short read lock the operation took. Nested scopes share the
-  // outermost one.
+  // Holds the short read lock (and so the change check) for a whole cursor operation of a shared
+  // table, and releases at its end any short read lock the operation took. Nested scopes share
+  // the outermost one.
   class TReadScope {
    public:
     explicit TReadScope(TDataFile& table);
@@ -338,6 +340,7 @@ class TDataFile : public TFileHandler, public TIndexOwner {
   TRecord* FCurrentRecord = nullptr;
   int FReadAheadCount = 1;
   std::vector<uint8_t> FRunBuffer;
+  long FRecordReads = 0;
 
   // Locks held by this cursor
   bool FSemaphoreHeld = false;

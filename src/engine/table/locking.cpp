@@ -54,6 +54,7 @@ void TDataFile::Release(TFileHandler& file, int64_t offset, int64_t length) {
 
 bool TDataFile::EnterRead() {
   if (FShortReadLockHeld || FReadLockHeld || FWriteLockHeld || FInBatch || !LocksApply()) return false;
+  if (!FIndexFile->Active()) return false;
   if (!ReadSlotLocked(*FIndexFile, FIndexReadSlot)) Raise(kErrLockFailure);
   if (HasBlobFile() && !ReadSlotLocked(*FBlobFile, FBlobReadSlot)) {
     ReleaseSlot(*FIndexFile, FIndexReadSlot);
@@ -309,7 +310,10 @@ void TDataFile::UnpinAll() {
 }
 
 TDataFile::TReadScope::TReadScope(TDataFile& table) : FTable(table), FOutermost(table.FReadScopeDepth++ == 0) {
-  if (FOutermost && table.FReadLockPerOperation) table.EnterRead();
+  // Every cursor operation of a shared table starts with the change check under the short read
+  // lock, so that another program's change is seen at the next move even when every page and
+  // record it needs is cached. A held read or write lock makes this a no-op.
+  if (FOutermost) table.EnterRead();
 }
 
 TDataFile::TReadScope::~TReadScope() {

@@ -98,6 +98,7 @@ TRecord* TDataFile::ReadRecords(int32_t recordNo, int count, int direction) {
   FRunBuffer.resize(size);
   Seek(RecordOffset(first), 0);
   int32_t got = Read(FRunBuffer.data(), static_cast<int32_t>(size), Exclusive() || FDeferredUpdates);
+  ++FRecordReads;
   int32_t complete = got / FHeader.RecordSize;
   // Buffers are taken so that record `recordNo` ends at the front of the cache.
   auto load = [&](int32_t n) {
