@@ -31,6 +31,7 @@ enum : int { kId = 1, kOwner, kCode, kNote };
 // The everyday build runs a short round; the stress build as long as TARNEL_STRESS_SECONDS says.
 double StressSeconds(double everyday) {
 #ifdef TARNEL_LONG_STRESS
+  (void)everyday;
   const char* seconds = std::getenv("TARNEL_STRESS_SECONDS");
   return seconds != nullptr ? std::atof(seconds) : 60.0;
 #else
