@@ -153,6 +153,8 @@ class TDataFile : public TFileHandler, public TIndexOwner {
   // Filters: statuses 0, 9482 (raised), 10050, 10051.
   uint16_t AddFilter(TExpressionPtr condition, bool afterEarlierFilters, TFilter** handle);
   uint16_t AddFilter(TFilterCallback callback, TFilter** handle);
+  // A filter from a dataset's filter expression block.
+  uint16_t AddFilter(const uint8_t* filterBlock, size_t size, TFilter** handle);
   uint16_t DropFilter(TFilter* handle);
   uint16_t ActivateFilter(TFilter* handle);
   uint16_t DeactivateFilter(TFilter* handle);

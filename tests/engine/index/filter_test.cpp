@@ -188,5 +188,93 @@ TEST_F(FilterTest, AnotherProgramsChangeBetweenMovesIsSeenAndTheWalkGoesOn) {
   EXPECT_EQ(FTable.GetRecordCount(), 5002);
 }
 
+// Writes filter expression blocks node by node.
+class TBlockWriter {
+ public:
+  uint16_t Binary(uint32_t op, uint16_t left, uint16_t right) { return Add(2, op, {left, right}); }
+  uint16_t FieldNode(const std::string& name) {
+    uint16_t literal = Literal(std::string(name) + '\0');
+    return Add(4, 13, {0, literal});
+  }
+  uint16_t IntegerConstant(int32_t value) {
+    std::string bytes(4, '\0');
+    PutI32(reinterpret_cast<uint8_t*>(bytes.data()), value);
+    return Add(5, 14, {dtInteger, 4, Literal(bytes)});
+  }
+  uint16_t StringConstant(const std::string& text) {
+    return Add(5, 14, {dtString, static_cast<uint16_t>(text.size() + 1), Literal(text + '\0')});
+  }
+  // The block; the root must be the node written first (reserve it with Reserve()).
+  std::vector<uint8_t> Block() const {
+    std::vector<uint8_t> block(10);
+    PutU16(block.data(), 2);
+    PutU16(block.data() + 4, 0xFFFF);
+    PutU16(block.data() + 6, 10);
+    PutU16(block.data() + 8, static_cast<uint16_t>(10 + FNodes.size()));
+    block.insert(block.end(), FNodes.begin(), FNodes.end());
+    block.insert(block.end(), FLiterals.begin(), FLiterals.end());
+    PutU16(block.data() + 2, static_cast<uint16_t>(block.size()));
+    return block;
+  }
+  // Makes room for a node of `operands` operands and answers its reference.
+  uint16_t Reserve(int operands) {
+    uint16_t at = static_cast<uint16_t>(FNodes.size());
+    FNodes.resize(FNodes.size() + 8 + 2 * static_cast<size_t>(operands));
+    return at;
+  }
+  void Fill(uint16_t at, uint32_t kind, uint32_t op, std::initializer_list<uint16_t> operands) {
+    PutU32(FNodes.data() + at, kind);
+    PutU32(FNodes.data() + at + 4, op);
+    size_t i = 0;
+    for (uint16_t operand : operands) PutU16(FNodes.data() + at + 8 + 2 * i++, operand);
+  }
+
+ private:
+  uint16_t Add(uint32_t kind, uint32_t op, std::initializer_list<uint16_t> operands) {
+    uint16_t at = Reserve(static_cast<int>(operands.size()));
+    Fill(at, kind, op, operands);
+    return at;
+  }
+  uint16_t Literal(const std::string& bytes) {
+    uint16_t at = static_cast<uint16_t>(FLiterals.size());
+    FLiterals.insert(FLiterals.end(), bytes.begin(), bytes.end());
+    return at;
+  }
+  std::vector<uint8_t> FNodes;
+  std::vector<uint8_t> FLiterals;
+};
+
+TEST_F(FilterTest, FilterBlocksBecomeConditionsOnTheTable) {
+  // Code > 10 AND Code < 20
+  TBlockWriter writer;
+  uint16_t root = writer.Reserve(2);
+  uint16_t greater = writer.Reserve(2);
+  writer.Fill(greater, 2, opGreater, {writer.FieldNode("code"), writer.IntegerConstant(10)});
+  uint16_t less = writer.Reserve(2);
+  writer.Fill(less, 2, opLess, {writer.FieldNode("Code"), writer.IntegerConstant(20)});
+  writer.Fill(root, 2, opAnd, {greater, less});
+  std::vector<uint8_t> block = writer.Block();
+  TFilter* filter = nullptr;
+  ASSERT_EQ(FTable.AddFilter(block.data(), block.size(), &filter), 0);
+  EXPECT_EQ(filter->IndexUse, 0);
+  ASSERT_EQ(FTable.ActivateFilter(filter), 0);
+  EXPECT_EQ(FTable.GetRecordCount(), 9);
+  FTable.DropFilter(filter);
+
+  // Damaged blocks and unknown fields are invalid filter expressions.
+  std::vector<uint8_t> truncated(block.begin(), block.begin() + 12);
+  PutU16(truncated.data() + 2, 12);
+  EXPECT_EQ(test::EngineCodeOf([&] { FTable.AddFilter(truncated.data(), truncated.size(), &filter); }), kErrInvalidFilter);
+  TBlockWriter unknown;
+  uint16_t top = unknown.Reserve(2);
+  unknown.Fill(top, 2, opEqual, {unknown.FieldNode("Missing"), unknown.IntegerConstant(1)});
+  std::vector<uint8_t> bad = unknown.Block();
+  EXPECT_EQ(test::EngineCodeOf([&] { FTable.AddFilter(bad.data(), bad.size(), &filter); }), kErrInvalidFilter);
+  // A node that refers back to itself cannot loop.
+  std::vector<uint8_t> looping = block;
+  PutU16(looping.data() + 10 + 8, 0);
+  EXPECT_EQ(test::EngineCodeOf([&] { FTable.AddFilter(looping.data(), looping.size(), &filter); }), kErrInvalidFilter);
+}
+
 }  // namespace
 }  // namespace tarnel
