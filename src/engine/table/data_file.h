@@ -103,6 +103,7 @@ class TDataFile : public TFileHandler, public TIndexOwner {
   long RecordReads() const { return FRecordReads; }
   int CacheCapacity() const { return FRecordCache.Capacity(); }
   TRecord* CurrentRecord() const { return FCurrentRecord; }
+  void NoteRecordPinned(TRecord* record) { FRecordCache.NotePinned(record); }
   // Reads field `fieldNo` of an image: answers whether it is null and fills `value` (PhysSize
   // bytes, zero-filled first).
   bool GetField(bool working, int fieldNo, const uint8_t* image, uint8_t* value) const;
@@ -342,6 +343,7 @@ class TDataFile : public TFileHandler, public TIndexOwner {
   TRecord* FCurrentRecord = nullptr;
   int FReadAheadCount = 1;
   std::vector<uint8_t> FRunBuffer;
+  std::vector<TRecord*> FMarked;  // buffers of a run being read
   long FRecordReads = 0;
 
   // Locks held by this cursor

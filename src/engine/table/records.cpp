@@ -16,6 +16,7 @@ constexpr int kReadAheadBytes = 32767;
 constexpr int kRecordCacheBytes = 131070;
 constexpr int kMaxCacheBuffers = 65535;
 constexpr int kBatchCacheGrowth = 1024;
+constexpr int kMaxSkippedModified = 32;
 
 }  // namespace
 
@@ -33,8 +34,13 @@ TRecord* TDataFile::NewOrFreeBuffer() {
 
 TRecord* TDataFile::GetFreeBuffer() {
   for (int attempt = 0;; ++attempt) {
+    int skipped = 0;
     for (TRecord* record = FRecordCache.Rear(); record != nullptr; record = record->Newer) {
+      if (record->Modified) ++skipped;
       if (!record->Modified && record->PinCount == 0 && !record->Marked) {
+        // Modified buffers that gather at the rear would be stepped over by every later search:
+        // they are written now, in runs, as they would be once no clean buffer was left.
+        if (skipped > kMaxSkippedModified && !FInBatch) FlushRecords();
         record->PinCount = 0;
         FRecordCache.Renumber(record, 0);
         record->Clear(false);
@@ -91,8 +97,12 @@ TRecord* TDataFile::GetRecordBuffer(int32_t recordNo, bool readAhead, int direct
 TRecord* TDataFile::ReadRecords(int32_t recordNo, int count, int direction) {
   int32_t first = direction == 2 ? recordNo - count + 1 : recordNo;
   int32_t last = first + count - 1;
+  FMarked.clear();
   for (int32_t n = first; n <= last; ++n) {
-    if (TRecord* cached = FRecordCache.Find(n)) cached->Marked = true;
+    if (TRecord* cached = FRecordCache.Find(n)) {
+      cached->Marked = true;
+      FMarked.push_back(cached);
+    }
   }
   size_t size = static_cast<size_t>(count) * FHeader.RecordSize;
   FRunBuffer.resize(size);
@@ -114,7 +124,7 @@ TRecord* TDataFile::ReadRecords(int32_t recordNo, int count, int direction) {
   } else {
     for (int32_t n = last; n >= first; --n) load(n);
   }
-  FRecordCache.ForEach([](TRecord& record) { record.Marked = false; });
+  for (TRecord* record : FMarked) record->Marked = false;
   TRecord* result = FRecordCache.Find(recordNo);
   if (result != nullptr) FRecordCache.MoveToFront(result);
   return result;
@@ -142,6 +152,7 @@ bool TDataFile::FlushRecords() {
 }
 
 void TDataFile::InvalidateRecords() {
+  FRecordCache.UnpinAll();
   FRecordCache.ForEach([&](TRecord& record) {
     record.PinCount = 0;
     record.Clear(false);
@@ -153,9 +164,7 @@ void TDataFile::InvalidateRecords() {
   FCurrentRecord = nullptr;
 }
 
-void TDataFile::UnpinRecords() {
-  FRecordCache.ForEach([](TRecord& record) { record.PinCount = 0; });
-}
+void TDataFile::UnpinRecords() { FRecordCache.UnpinAll(); }
 
 void TDataFile::FreeAllBuffers() {
   FCurrentRecord = nullptr;
