@@ -171,6 +171,7 @@ void TDataFile::Open() {
     FIndexFile->SetInMemory(InMemory());
     FIndexFile->SetExclusive(Exclusive());
     FIndexFile->SetReadOnly(ReadOnly());
+    FIndexFile->SetWriteThrough(WriteThrough());
     if (FHeader.BlobFieldCount > 0) {
       PrepareBlobFile();
       FBlobFile->Open();
