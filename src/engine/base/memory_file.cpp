@@ -1,22 +1,21 @@
 #include "engine/base/memory_file.h"
 
 #include <cstring>
-#include <strings.h>
 #include <vector>
 
 #include "engine/base/engine_memory.h"
 #include "engine/base/errors.h"
 #include "engine/base/paths.h"
 #include "engine/base/short_string.h"
+#include "platform/locale/user_locale.h"
 
 namespace tarnel {
 
 namespace {
 
+// Names are equal as the user's locale compares them, ignoring case and surrounding blanks.
 bool SameName(const std::string& a, const std::string& b) {
-  std::string left = Trim(a);
-  std::string right = Trim(b);
-  return left.size() == right.size() && ::strcasecmp(left.c_str(), right.c_str()) == 0;
+  return locale::AnsiCompareText(Trim(a), Trim(b)) == 0;
 }
 
 constexpr int32_t kCopyPiece = 65535;

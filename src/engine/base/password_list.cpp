@@ -1,6 +1,7 @@
 #include "engine/base/password_list.h"
 
 #include "engine/base/short_string.h"
+#include "platform/locale/user_locale.h"
 
 namespace tarnel {
 
@@ -19,7 +20,12 @@ void TPasswordList::RemoveAllPasswords() { FEntries.Clear(); }
 bool TPasswordList::HasPassword(const std::string& password) const { return Find(password) >= 0; }
 
 int TPasswordList::Find(const std::string& password) const {
-  return FEntries.IndexOf(ShortString(password));
+  // Equal as the user's locale compares texts, case-sensitively.
+  std::string wanted = ShortString(password);
+  for (int i = 0; i < FEntries.Count(); ++i) {
+    if (locale::AnsiCompareStr(FEntries[i], wanted) == 0) return i;
+  }
+  return -1;
 }
 
 }  // namespace tarnel

@@ -11,6 +11,7 @@
 #include "engine/base/paths.h"
 #include "platform/os/clock.h"
 #include "platform/os/os_file.h"
+#include "platform/rtl/format_settings.h"
 
 namespace tarnel {
 
@@ -114,10 +115,7 @@ std::recursive_mutex& MemoryFileLock() {
   return lock;
 }
 
-std::recursive_mutex& FormatLock() {
-  static std::recursive_mutex lock;
-  return lock;
-}
+std::recursive_mutex& FormatLock() { return FormatSettingsLock(); }
 
 uint32_t EngineRandom(uint32_t range) {
   (void)gSeeded;

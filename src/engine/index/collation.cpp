@@ -2,6 +2,10 @@
 
 #include <cstring>
 
+#include "platform/locale/case_mapping.h"
+#include "platform/locale/collation.h"
+#include "platform/locale/language_table.h"
+
 namespace tarnel {
 
 namespace {
@@ -15,25 +19,22 @@ int TextLength(const uint8_t* text, int length) {
 
 int CompareCollated(uint16_t languageId, uint16_t sortId, const uint8_t* a, int lengthA,
                     const uint8_t* b, int lengthB) {
-  (void)languageId;
-  (void)sortId;
-  int na = TextLength(a, lengthA);
-  int nb = TextLength(b, lengthB);
-  int result = std::memcmp(a, b, static_cast<size_t>(na < nb ? na : nb));
-  if (result == 0) result = na - nb;
-  return result < 0 ? -1 : (result > 0 ? 1 : 0);
+  return locale::CompareString(locale::MakeLcid(languageId, sortId), locale::kSortStringSort,
+                               reinterpret_cast<const char*>(a), TextLength(a, lengthA),
+                               reinterpret_cast<const char*>(b), TextLength(b, lengthB));
 }
 
 int MapKeyText(uint16_t languageId, uint16_t sortId, bool upperCase, const uint8_t* text, int length,
                uint8_t* out) {
-  (void)languageId;
-  (void)sortId;
   int n = TextLength(text, length);
-  for (int i = 0; i < n; ++i) {
-    uint8_t c = text[i];
-    out[i] = upperCase && c >= 'a' && c <= 'z' ? static_cast<uint8_t>(c - 'a' + 'A') : c;
+  if (n == 0) return 0;
+  uint32_t flags = locale::kLcmapHalfWidth | (upperCase ? locale::kLcmapUpperCase : 0);
+  if (languageId == 0 && !upperCase) {
+    std::memcpy(out, text, static_cast<size_t>(n));
+    return n;
   }
-  return n;
+  return locale::LCMapString(locale::MakeLcid(languageId, sortId), flags, reinterpret_cast<const char*>(text), n,
+                             reinterpret_cast<char*>(out), n);
 }
 
 }  // namespace tarnel

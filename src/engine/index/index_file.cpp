@@ -253,7 +253,6 @@ void TIndexFile::SelectIndex(uint8_t number) {
     FCurrent = FHeader.Descriptors[number];
     FCurrentName = FCurrent.IndexName;
   }
-  RecomputeBitmapMode();
 }
 
 void TIndexFile::SelectIndexByName(const std::string& name) {

@@ -142,6 +142,10 @@ class TIndexFile : public TFileHandler {
   int FilterCount() const { return static_cast<int>(FFilters.size()); }
   const std::vector<std::unique_ptr<TFilter>>& Filters() const { return FFilters; }
   bool BitmapMode() const { return FBitmapMode; }
+  // Bitmaps are in use while a filter is active or the cursor is in record-number order. The
+  // table calls this when its cursor changes index; selecting an index to maintain it does not
+  // change the mode.
+  void RecomputeBitmapMode();
   void BuildFilterBitmaps();
   void ComputeResultBitmap();
   const TBitmap& ResultBitmap() const { return FResult; }
@@ -210,7 +214,6 @@ class TIndexFile : public TFileHandler {
   bool TryMarkKeyRange(const uint8_t* low, const uint8_t* high, TBitmap& bitmap);
   bool PhysicalFirstLast(bool first);
   void MovePhysical(int32_t count);
-  void RecomputeBitmapMode();
   TBitmap Base() const;
   bool BuildLiveBitmap();
   bool BuildRangeBitmap();

@@ -163,17 +163,22 @@ void TDataFile::Open() {
     FReadAheadCount = std::max(1, 32767 / FHeader.RecordSize);
     NoteDefinitions();
     FWorkingFields = FStoredFields;
+    FWorkingCount = static_cast<int>(FWorkingFields.size());
+    FWorkingComputedSize = FHeader.ComputedSize;
     TrimRecordCache();
     FIndexFile->SetFileName(FileName());
     FIndexFile->SetInMemory(InMemory());
     FIndexFile->SetExclusive(Exclusive());
     FIndexFile->SetReadOnly(ReadOnly());
-    FIndexFile->Open();
     if (FHeader.BlobFieldCount > 0) {
       PrepareBlobFile();
       FBlobFile->Open();
     }
+    // The index file reads its first page when it opens; the read lock that takes is released.
+    TReadScope scope(*this);
+    FIndexFile->Open();
   } catch (...) {
+    LeaveRead();
     CloseFiles();
     throw;
   }
@@ -194,6 +199,7 @@ void TDataFile::CloseFiles() {
   FreeAllBuffers();
   FStoredFields.clear();
   FWorkingFields.clear();
+  FWorkingCount = 0;
   TFileHandler::Close();
 }
 
@@ -230,7 +236,7 @@ const TFieldDesc& TDataFile::GetFieldDesc(bool working, int fieldNo) const {
     for (const TFieldDesc& field : fields) {
       if (field.FieldNo == fieldNo) return field;
     }
-  } else if (fieldNo >= 1 && fieldNo <= static_cast<int>(fields.size())) {
+  } else if (fieldNo >= 1 && fieldNo <= (working ? FWorkingCount : static_cast<int>(fields.size()))) {
     return fields[static_cast<size_t>(fieldNo - 1)];
   }
   RaiseField(kErrInvalidFieldNumber, std::to_string(fieldNo));

@@ -49,10 +49,10 @@ class TDataFile : public TFileHandler, public TIndexOwner {
   const TDataHeader& Header() const { return FHeader; }
   void ReadFieldDescs();
   void WriteFieldDescs();
-  int RecordBufferSize() const { return FHeader.RecordSize + FHeader.ComputedSize; }
+  int RecordBufferSize() const { return FHeader.RecordSize + FWorkingComputedSize; }
   uint16_t RecordSize() const { return FHeader.RecordSize; }
   int FieldCount() const { return FHeader.FieldCount; }
-  int WorkingFieldCount() const { return static_cast<int>(FWorkingFields.size()); }
+  int WorkingFieldCount() const { return FWorkingCount; }
   uint32_t BlobBlockSize() const { return FHeader.EffectiveBlobBlockSize(); }
   // The definition of field `fieldNo` (1-based) of the working or stored set; 9985 when there is
   // none. In copy mode the definition is found by its FieldNo.
@@ -69,7 +69,8 @@ class TDataFile : public TFileHandler, public TIndexOwner {
   void CreateTable(const TTableDefinition& definition);
   void DeleteTable();
   // Derives names, offsets and physical sizes of definitions, checking every limit.
-  void PrepareFieldDescs(std::vector<TFieldDesc>& fields, bool assignOffsets) const;
+  void PrepareFieldDescs(std::vector<TFieldDesc>& fields, bool assignOffsets, uint16_t languageId,
+                         uint16_t sortId) const;
   void SetCopyMode(bool value) { FCopyMode = value; }
   bool CopyMode() const { return FCopyMode; }
   void SetRepairMode(bool value) { FRepairMode = value; }
@@ -78,6 +79,8 @@ class TDataFile : public TFileHandler, public TIndexOwner {
   }
 
   // Records
+  // Where record `recordNo` starts in the data file.
+  int64_t RecordOffset(int32_t recordNo) const;
   // The pinned buffer of record `recordNo` (a new slot when it is NextRecordNo). Null when another
   // program's change was detected before a read: the caches were dropped and the caller restarts.
   // Direction 1 reads ahead forward from the record, 2 backward ending at it.
@@ -105,6 +108,87 @@ class TDataFile : public TFileHandler, public TIndexOwner {
   // with `force`.
   void PutField(bool working, int fieldNo, bool force, const uint8_t* value, uint8_t* image);
   void ComputeFields(uint8_t* image);
+
+  // The cursor. Statuses are 0, 8705 (before the first record) and 8706 (after the last);
+  // on either the image is filled with the fields' defaults.
+  void SetToBegin();
+  void SetToEnd();
+  uint16_t GetCurrentRecord(uint8_t* image, bool lock);
+  uint16_t GetNextRecord(uint8_t* image);
+  uint16_t GetPriorRecord(uint8_t* image);
+  // 4 bytes (the record number) in record-number order, else the current index's key length.
+  uint16_t BookmarkSize() const;
+  void GetBookmark(uint8_t* bookmark);
+  void GotoBookmark(const uint8_t* bookmark, bool resync);
+  int CompareBookmarks(const uint8_t* first, const uint8_t* second) const;
+  int32_t GetSequenceNumber() const { return FIndexFile->SequenceNumber(); }
+  int32_t GetRecordCount() const { return FIndexFile->VisibleCount(); }
+  // Searches the current index for a key (`isKey`) or the key of a record image, on all fields
+  // or, partially, on the first `fieldCount` fields and `partialLength` characters of the next.
+  bool GotoKey(bool isKey, const uint8_t* source, uint8_t* result, int partialLength, bool nearest,
+               int fieldCount);
+  bool FindExactKey(const uint8_t* image, uint8_t* result);
+  // A source of nullptr leaves that end of the range open.
+  void SetRange(bool isKey, const uint8_t* start, int startPartial, int startFields, const uint8_t* end,
+                int endPartial, int endFields);
+  void CancelRange();
+  void SelectIndexNo(uint8_t number);
+  void SetIndexName(const std::string& name);
+  std::string GetIndexName() const { return FIndexFile->CurrentIndexName(); }
+  uint8_t ActiveIndex() const { return FIndexFile->CurrentIndex(); }
+  int IndexCount() const { return FIndexFile->SecondaryCount(); }
+  uint16_t GetKeyLength() const { return FIndexFile->Current().KeyLength; }
+  int IndexFieldCount() const { return FIndexFile->Current().FieldCount; }
+  bool IndexIsUnique() const;
+  bool IsRangeActive() const { return FIndexFile->RangeActive(); }
+  const TIndexDescriptor& GetIndexDesc(int number) const { return FIndexFile->GetDescriptor(number); }
+  // Puts this cursor on the record another cursor of the same table is on; 8710 when this
+  // cursor's index has no entry for it.
+  uint16_t GotoCurrent(TDataFile& other);
+  // A second cursor on the same table, on the same record, with the same index, range and
+  // filters.
+  std::unique_ptr<TDataFile> CloneCursor();
+  // Filters: statuses 0, 9482 (raised), 10050, 10051.
+  uint16_t AddFilter(TExpressionPtr condition, bool afterEarlierFilters, TFilter** handle);
+  uint16_t AddFilter(TFilterCallback callback, TFilter** handle);
+  uint16_t DropFilter(TFilter* handle);
+  uint16_t ActivateFilter(TFilter* handle);
+  uint16_t DeactivateFilter(TFilter* handle);
+  uint16_t UpdateFilter(TFilter* handle, TExpressionPtr condition);
+  // Takes and releases the short read lock: another program's changes are read and the cursor
+  // stays on its record.
+  void Refresh();
+  void ReadCurrent(int direction);
+  void ResyncCurrent();
+  void ResetPositions();
+
+  // Record changes, in the engine's fixed order: locks, checks of every index before the first
+  // change, the keys, the record and its BLOBs, then the flush.
+  void InitRecord(uint8_t* image);
+  void ValidateRecord(const uint8_t* image);
+  void InsertRecord(uint8_t* image);
+  void ModifyRecord(uint8_t* image, bool unlock, bool reposition);
+  void DeleteRecord(bool reposition);
+  void SetResultTable(bool value) { FResultTable = value; }
+  bool Changed() const { return FChanged; }
+
+  // BLOB fields of a record image (statuses 0, 9998, 10030, 10753 and the BLOB file's).
+  uint16_t OpenBlob(bool working, int fieldNo, int mode, uint8_t* image);
+  uint16_t CloseBlob(bool working, int fieldNo, uint8_t* image);
+  uint16_t ReadBlob(bool working, int fieldNo, int32_t offset, int32_t count, void* destination,
+                    const uint8_t* image, int32_t& bytesRead);
+  uint16_t WriteBlob(bool working, int fieldNo, int32_t offset, int32_t count, const void* source,
+                     const uint8_t* image);
+  uint16_t TruncateBlob(bool working, int fieldNo, int32_t length, const uint8_t* image);
+  uint16_t GetBlobSize(bool working, int fieldNo, const uint8_t* image, int32_t& size);
+  bool IsBlobOpen(bool working, int fieldNo, const uint8_t* image) const;
+
+  // Maintenance of an open table
+  void EmptyTable();
+  void SetWorkingFields(const std::vector<TFieldDesc>& fields);
+  void RestoreWorkingFields();
+  void AddWorkingField();
+  void RemoveWorkingField();
 
   // Keys
   // The key of an image for index `number` (KeyLength bytes into `key`).
@@ -178,7 +262,6 @@ class TDataFile : public TFileHandler, public TIndexOwner {
   TRecord* NewOrFreeBuffer();
   TRecord* GetFreeBuffer();
   TRecord* ReadRecords(int32_t recordNo, int count, int direction);
-  int64_t RecordOffset(int32_t recordNo) const;
   bool ReadSlotLocked(TFileHandler& file, int64_t& slot);
   void ReleaseSlot(TFileHandler& file, int64_t& slot);
   bool TakeRegion(TFileHandler& file, int64_t offset, int64_t length, bool sleep);
@@ -196,7 +279,20 @@ class TDataFile : public TFileHandler, public TIndexOwner {
   // Where the cursor is, kept across a change check that drops every cache.
   struct TCursorMemo {
     std::vector<uint8_t> Bookmark;
+    bool HadRecord = false;
   };
+  // The key of the current record for the current index, or zeros without one.
+  std::vector<uint8_t> CurrentRecordKey() const;
+  void BuildSearchKey(bool isKey, const uint8_t* source, int partialLength, int fieldCount, bool endKey,
+                      std::vector<uint8_t>& key, int* significant) const;
+  // The indexes a change maintains: the primary index when there is one, then the secondary ones.
+  std::vector<uint8_t> MaintainedIndexes() const;
+  void PositionOnRecord(TRecord& record);
+  void FinishChange(bool keysChanged);
+  void StoreRecordBlobs(TRecord& record);
+  uint16_t BlobField(bool working, int fieldNo, const TFieldDesc** field) const;
+  int32_t BlobHandle(const TFieldDesc& field, const uint8_t* image) const;
+  bool CheckLimit(const std::string& limit, bool minimum, const TFieldDesc& field, const uint8_t* value) const;
   TCursorMemo RememberPosition();
   void ReturnToPosition(const TCursorMemo& memo);
 
@@ -221,6 +317,8 @@ class TDataFile : public TFileHandler, public TIndexOwner {
   TDataHeader FHeader;
   std::vector<TFieldDesc> FStoredFields;
   std::vector<TFieldDesc> FWorkingFields;
+  int FWorkingCount = 0;           // working fields in use (the SQL engine may hide the last)
+  int FWorkingComputedSize = 0;    // the computed area behind the record in memory
   std::unique_ptr<TIndexFile> FIndexFile;
   std::unique_ptr<TBlobFile> FBlobFile;
   std::function<bool()> FOnPassword;
@@ -257,6 +355,7 @@ class TDataFile : public TFileHandler, public TIndexOwner {
   // Marks of the SQL engine on its source tables.
   bool FSqlSource = false;
   bool FSqlSourceSecond = false;
+  bool FResultTable = false;
 };
 
 }  // namespace tarnel

@@ -1,10 +1,12 @@
 #include "engine/table/locale_check.h"
 
+#include "platform/locale/installed_locale.h"
+#include "platform/locale/language_table.h"
+
 namespace tarnel {
 
 bool LocaleInstalled(uint16_t languageId, uint16_t sortId) {
-  (void)sortId;
-  return languageId != 0;
+  return locale::IsValidLocale(locale::MakeLcid(languageId, sortId));
 }
 
 }  // namespace tarnel

@@ -96,6 +96,9 @@ void TDataFile::UnlockForRead() {
 
 void TDataFile::LockForWrite() {
   if (FWriteLockHeld || !LocksApply()) return;
+  // The write regions cover every read slot, this cursor's own too: a short read lock of the
+  // operation gives way to the write lock.
+  LeaveRead();
   bool semaphore = false;
   if (!FInBatch) {
     if (!TakeRegion(*this, kHeaderSemaphoreOffset, kHeaderSemaphoreLength, false)) Raise(kErrLockFailure);

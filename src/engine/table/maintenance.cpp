@@ -8,6 +8,7 @@
 #include "engine/table/data_file.h"
 #include "engine/table/locale_check.h"
 #include "engine/table/value_text.h"
+#include "platform/rtl/format_settings.h"
 
 namespace tarnel {
 
@@ -41,7 +42,10 @@ class TTemporaryPassword {
 
 }  // namespace
 
-void TDataFile::PrepareFieldDescs(std::vector<TFieldDesc>& fields, bool assignOffsets) const {
+void TDataFile::PrepareFieldDescs(std::vector<TFieldDesc>& fields, bool assignOffsets, uint16_t languageId,
+                                  uint16_t sortId) const {
+  // The texts of defaults, minimums and maximums are read in the table's own formats.
+  TLocaleFormatsGuard formats(languageId, sortId);
   int offset = 9;
   for (size_t i = 0; i < fields.size(); ++i) {
     TFieldDesc& field = fields[i];
@@ -58,7 +62,7 @@ void TDataFile::PrepareFieldDescs(std::vector<TFieldDesc>& fields, bool assignOf
     if (sized && field.FieldSize > kMaxStringFieldSize) RaiseField(kErrInvalidFieldDefinition, field.FieldName);
     if (!sized && field.FieldType <= dtVarBytes) field.FieldSize = 0;
     for (const std::string* text : {&field.DefaultValue, &field.MinValue, &field.MaxValue}) {
-      if (!ValueTextValid(*text, field.FieldType)) RaiseField(kErrInvalidValidityCheck, field.FieldName);
+      if (!ValueTextValid(*text, field.FieldType, languageId)) RaiseField(kErrInvalidValidityCheck, field.FieldName);
     }
     if (field.FieldType != dtBCD) field.Decimals = 0;
     field.PhysSize = PhysSizeOf(field.FieldType, field.FieldSize);
@@ -136,7 +140,7 @@ void TDataFile::CreateTable(const TTableDefinition& definition) {
   if (definition.BlobBlockSize < 64) Raise(kErrBlobFieldLimits);
 
   std::vector<TFieldDesc> fields = definition.Fields;
-  PrepareFieldDescs(fields, true);
+  PrepareFieldDescs(fields, true, definition.LanguageId, definition.SortId);
   std::vector<TIndexDescriptor> indexes = definition.Indexes;
   if (indexes.empty()) indexes.emplace_back();
   PrepareIndexDescs(indexes, fields, definition.AllowNoPrimaryIndex);
@@ -202,6 +206,68 @@ void TDataFile::CreateNew() {
     CloseFiles();
     throw;
   }
+}
+
+void TDataFile::EmptyTable() {
+  if (!Active()) return;
+  if (!Exclusive()) Raise(kErrMustBeExclusive);
+  if (ReadOnly()) Raise(kErrAccessDenied);
+  Seek(RecordOffset(1), 0);
+  Write(nullptr, 0);
+  FHeader.ChangeCount = 0;
+  FHeader.FreeListHead = 0;
+  FHeader.NextRecordNo = 1;
+  FHeader.LastAutoInc = 0;
+  FCurrentRecord = nullptr;
+  FHeader.HeaderModified = true;
+  InvalidateRecords();
+  FIndexFile->EmptyIndexes();
+  FIndexFile->InvalidatePages();
+  if (HasBlobFile()) {
+    FBlobFile->EmptyBlobs();
+    FBlobFile->InvalidateBlocks();
+  }
+  ResetPositions();
+  SetToBegin();
+}
+
+void TDataFile::SetWorkingFields(const std::vector<TFieldDesc>& fields) {
+  std::vector<TFieldDesc> working = fields;
+  PrepareFieldDescs(working, false, FHeader.LanguageId, FHeader.SortId);
+  FreeAllBuffers();
+  FHasComputedFields = false;
+  int computed = 0;
+  for (TFieldDesc& field : working) {
+    if (!field.Computed) continue;
+    FHasComputedFields = true;
+    field.FieldOffset = static_cast<uint16_t>(FHeader.RecordSize + computed);
+    computed += field.PhysSize + 1;
+  }
+  if (FHeader.RecordSize + computed > kMaxRecordBufferSize) Raise(kErrRecordSizeExceeded);
+  FWorkingFields = std::move(working);
+  FWorkingCount = static_cast<int>(FWorkingFields.size());
+  FWorkingComputedSize = computed;
+  TrimRecordCache();
+  SetToBegin();
+}
+
+void TDataFile::RestoreWorkingFields() {
+  FreeAllBuffers();
+  FWorkingFields = FStoredFields;
+  FWorkingCount = static_cast<int>(FWorkingFields.size());
+  FWorkingComputedSize = FHeader.ComputedSize;
+  NoteDefinitions();
+  TrimRecordCache();
+}
+
+void TDataFile::AddWorkingField() {
+  if (FWorkingCount < static_cast<int>(FWorkingFields.size())) ++FWorkingCount;
+  FHasComputedFields = true;
+}
+
+void TDataFile::RemoveWorkingField() {
+  if (FWorkingCount > FieldCount()) --FWorkingCount;
+  FHasComputedFields = false;
 }
 
 void TDataFile::DeleteTable() {

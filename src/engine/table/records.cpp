@@ -74,10 +74,12 @@ TRecord* TDataFile::GetRecordBuffer(int32_t recordNo, bool readAhead, int direct
   }
   if (!FReadLockPerOperation && EnterRead()) return nullptr;
   int count = 1;
-  if (readAhead) {
+  if (readAhead && useIndexRun && !IsSqlSource()) {
+    // Navigation reads the records the index visits next, when their numbers run on.
+    count = FIndexFile->ConsecutiveRun(FReadAheadCount, direction != 2);
+  } else if (readAhead) {
     int32_t available = direction == 2 ? recordNo : FHeader.NextRecordNo - recordNo;
     count = static_cast<int>(std::min<int32_t>(FReadAheadCount, available));
-    (void)useIndexRun;
   }
   TRecord* record = ReadRecords(recordNo, std::max(count, 1), direction);
   if (record == nullptr) Raise(kErrRecordBuffersCorrupt);
