@@ -306,6 +306,12 @@ TExpressionParser::TParsed TExpressionParser::Unary() {
   return result;
 }
 
+// In an operand's place only an identifier is a function or constant keyword: a bracketed name
+// there is a column, so that [Date] or [Count] can name one.
+bool TExpressionParser::IsOperandKeyword(std::string_view word) const {
+  return IsToken(tkSymbol) && IsKeyword(word);
+}
+
 TExpressionParser::TParsed TExpressionParser::Primary() {
   TNestingGuard guard(*this);
   if (IsToken('(')) {
@@ -315,24 +321,24 @@ TExpressionParser::TParsed TExpressionParser::Primary() {
     return inner;
   }
   for (const TKeyword& aggregate : kAggregates) {
-    if (IsKeyword(aggregate.Word)) return Aggregate(aggregate.Op);
+    if (IsOperandKeyword(aggregate.Word)) return Aggregate(aggregate.Op);
   }
-  if (IsKeyword("LOWER")) return CaseFunction(opLower, "LOWER");
-  if (IsKeyword("UPPER")) return CaseFunction(opUpper, "UPPER");
-  if (IsKeyword("SUBSTRING")) return Substring();
-  if (IsKeyword("TRIM")) return Trim();
-  if (IsKeyword("EXTRACT")) return Extract();
+  if (IsOperandKeyword("LOWER")) return CaseFunction(opLower, "LOWER");
+  if (IsOperandKeyword("UPPER")) return CaseFunction(opUpper, "UPPER");
+  if (IsOperandKeyword("SUBSTRING")) return Substring();
+  if (IsOperandKeyword("TRIM")) return Trim();
+  if (IsOperandKeyword("EXTRACT")) return Extract();
   TParsed result{NewNode(nkConstant, opNone, TokenText())};
   TExpressionNode& node = *result.Node;
-  if (IsKeyword("TRUE") || IsKeyword("FALSE")) {
+  if (IsOperandKeyword("TRUE") || IsOperandKeyword("FALSE")) {
     node.DataType = dtBoolean;
     node.Size = 2;
-    PutU16(node.Value.data(), IsKeyword("TRUE") ? 1 : 0);
-  } else if (IsKeyword("NULL")) {
+    PutU16(node.Value.data(), IsOperandKeyword("TRUE") ? 1 : 0);
+  } else if (IsOperandKeyword("NULL")) {
     node.IsNull = true;
-  } else if (IsKeyword("DATE") || IsKeyword("NOW")) {
+  } else if (IsOperandKeyword("DATE") || IsOperandKeyword("NOW")) {
     int32_t today = DateTimeToTimeStamp(tarnel::Date()).Date;
-    if (IsKeyword("DATE")) {
+    if (IsOperandKeyword("DATE")) {
       node.DataType = dtDate;
       node.Size = 4;
       PutI32(node.Value.data(), today);

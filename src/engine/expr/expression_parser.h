@@ -59,6 +59,7 @@ class TExpressionParser : public TExpressionLexer {
   TParsed Trim();
   TParsed Extract();
   TParsed ColumnReference();
+  bool IsOperandKeyword(std::string_view word) const;
 
   // A node over children of `childDepth` levels; deeper than the limit raises.
   TParsed Made(TExpressionPtr node, int childDepth) const;

@@ -17,39 +17,12 @@
 #include "platform/rtl/date_time.h"
 #include "platform/rtl/exception.h"
 #include "platform/rtl/format_settings.h"
+#include "test_columns.h"
 
 namespace tarnel {
 namespace {
 
-struct TColumnDef {
-  const char* Name;
-  uint8_t Type, Size, Scale, SubType;
-};
-
-const TColumnDef kColumns[] = {
-    {"n", dtInteger, 4, 0, 0},    {"k", dtSmallInt, 2, 0, 0},   {"w", dtWord, 2, 0, 0},
-    {"f", dtFloat, 8, 0, stMoney}, {"b", dtBCD, 8, 2, 0},       {"s", dtString, 31, 0, 0},
-    {"d", dtDate, 4, 0, 0},       {"t", dtTime, 4, 0, 0},       {"ts", dtTimeStamp, 8, 0, 0},
-    {"flag", dtBoolean, 2, 0, 0}, {"memo", dtBlob, 4, 0, 22},
-};
-
 TDateTime FixedNow() { return EncodeDate(1997, 3, 5) + EncodeTime(14, 30, 0, 0); }
-
-bool Resolve(TExpressionNode& column) {
-  if (!column.TableName.empty() && column.TableName != "c") return false;
-  for (size_t i = 0; i < sizeof(kColumns) / sizeof(kColumns[0]); ++i) {
-    const TColumnDef& def = kColumns[i];
-    if (column.ColumnName != def.Name) continue;
-    column.FieldNo = static_cast<uint16_t>(i);
-    column.TableName = "c";
-    column.DataType = def.Type;
-    column.Size = def.Size;
-    column.Scale = def.Scale;
-    column.SubType = def.SubType;
-    return true;
-  }
-  return false;
-}
 
 // The record: every column holds a value of its type; the one `nullField` names is NULL.
 void Fetch(const TExpressionNode& column, const void* record, TExpressionValue& value) {
@@ -94,7 +67,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   uint16_t language = data[0] & 0x10 ? 0x0409 : 0;
   uint8_t nullField = static_cast<uint8_t>(data[0] >> 5);
   std::string_view text(reinterpret_cast<const char*>(data) + 1, size - 1);
-  static const TResolveColumn kResolve = Resolve;
+  static const TResolveColumn kResolve = test::ResolveTestColumn;
   static const TFetchColumn kFetch = Fetch;
   TExpressionParser parser;
   try {

@@ -188,6 +188,8 @@ TEST_F(TParseTest, ColumnReferences) {
   const TCase cases[] = {
       {"Name", "Name", "Name", ""},
       {"[Order Date]", "Order Date", "Order Date", ""},
+      {"[Date]", "Date", "Date", ""},
+      {"[Count]", "Count", "Count", ""},
       {"c.Name", "c.Name", "Name", "c"},
       {"[my table].[my column]", "my table.my column", "my column", "my table"},
       {"'C:\\DATA\\CUSTOMER.DAT'.Name", "C:\\DATA\\CUSTOMER.DAT.Name", "Name", "CUSTOMER"},

@@ -12,31 +12,19 @@
 #include "engine/expr/expression_value.h"
 #include "expr_nodes.h"
 #include "parse_support.h"
+#include "test_columns.h"
 
 namespace tarnel {
 namespace {
 
 using test::DayNumber;
+using test::kColumnCount;
+using test::kColumns;
 using test::Render;
 
 constexpr int kWhere = pfPredicates | pfParameters;
 constexpr int kSelect = pfAggregates | pfAllColumns;
 const std::string kWhereContext = "WHERE or JOIN clause";
-
-struct TColumnDef {
-  const char* Name;
-  uint8_t Type, Size, Scale, SubType;
-};
-
-// The columns of the one table "c" the tests resolve against, field numbers from 1.
-const TColumnDef kColumns[] = {
-    {"n", dtInteger, 4, 0, 0},     {"k", dtSmallInt, 2, 0, 0},   {"w", dtWord, 2, 0, 0},
-    {"f", dtFloat, 8, 0, 0},       {"m", dtFloat, 8, 0, stMoney}, {"b", dtBCD, 8, 2, 0},
-    {"s", dtString, 31, 0, 0},     {"s2", dtString, 21, 0, 0},  {"Name", dtString, 31, 0, 0},
-    {"Smith", dtString, 21, 0, 0}, {"d", dtDate, 4, 0, 0},      {"t", dtTime, 4, 0, 0},
-    {"ts", dtTimeStamp, 8, 0, 0},  {"flag", dtBoolean, 2, 0, 0}, {"memo", dtBlob, 4, 0, 22},
-};
-constexpr size_t kColumnCount = sizeof(kColumns) / sizeof(kColumns[0]);
 
 class TypeCheckerTest : public test::TParseTest {
  protected:
@@ -75,23 +63,7 @@ class TypeCheckerTest : public test::TParseTest {
     return EvaluateExpression(tree, &FRecord, 0, 0, &FFetch);
   }
 
-  TResolveColumn FResolve = [](TExpressionNode& column) {
-    if (!column.TableName.empty() && ::strcasecmp(column.TableName.c_str(), "c") != 0) {
-      return false;
-    }
-    for (size_t i = 0; i < kColumnCount; ++i) {
-      const TColumnDef& def = kColumns[i];
-      if (::strcasecmp(def.Name, column.ColumnName.c_str()) != 0) continue;
-      column.FieldNo = static_cast<uint16_t>(i + 1);
-      column.TableName = "c";
-      column.DataType = def.Type;
-      column.Size = def.Size;
-      column.Scale = def.Scale;
-      column.SubType = def.SubType;
-      return true;
-    }
-    return false;
-  };
+  TResolveColumn FResolve = test::ResolveTestColumn;
   TFetchColumn FFetch = [](const TExpressionNode& column, const void* record,
                            TExpressionValue& value) {
     const auto& fields = *static_cast<const std::vector<TExpressionValue>*>(record);
@@ -360,6 +332,7 @@ TEST_F(TypeCheckerTest, Messages) {
     SCOPED_TRACE(c.Text);
     EXPECT_EQ(MessageOf(c.Text, c.Flags), c.Message);
   }
+  EXPECT_EQ(MessageOf("NOT (n > 5)"), "");
   EXPECT_EQ(MessageOf("n = 'abc'", 0, "update values"),
             "Type mismatch between column 'n' and constant 'abc' in update values");
 }
