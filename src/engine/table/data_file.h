@@ -15,6 +15,7 @@
 #include "engine/base/field_desc.h"
 #include "engine/base/file_handler.h"
 #include "engine/blob/blob_file.h"
+#include "engine/expr/evaluate.h"
 #include "engine/index/index_file.h"
 #include "engine/index/index_owner.h"
 #include "engine/table/data_header.h"
@@ -101,6 +102,8 @@ class TDataFile : public TFileHandler, public TIndexOwner {
   int ReadAheadCount() const { return FReadAheadCount; }
   // Reads of records from the data file since the table was opened.
   long RecordReads() const { return FRecordReads; }
+  // Records tested against a filter's condition one by one since the table was opened.
+  long RecordsTested() const { return FRecordsTested; }
   int CacheCapacity() const { return FRecordCache.Capacity(); }
   TRecord* CurrentRecord() const { return FCurrentRecord; }
   void NoteRecordPinned(TRecord* record) { FRecordCache.NotePinned(record); }
@@ -298,6 +301,8 @@ class TDataFile : public TFileHandler, public TIndexOwner {
   uint16_t BlobField(bool working, int fieldNo, const TFieldDesc** field) const;
   int32_t BlobHandle(const TFieldDesc& field, const uint8_t* image) const;
   bool CheckLimit(const std::string& limit, bool minimum, const TFieldDesc& field, const uint8_t* value) const;
+  // The column fetch of conditions and computed fields: the field from the record image.
+  void FetchColumn(const TExpressionNode& column, const void* record, TExpressionValue& value) const;
   TCursorMemo RememberPosition();
   void ReturnToPosition(const TCursorMemo& memo);
 
@@ -345,6 +350,7 @@ class TDataFile : public TFileHandler, public TIndexOwner {
   std::vector<uint8_t> FRunBuffer;
   std::vector<TRecord*> FMarked;  // buffers of a run being read
   long FRecordReads = 0;
+  long FRecordsTested = 0;
 
   // Locks held by this cursor
   bool FSemaphoreHeld = false;
@@ -359,6 +365,7 @@ class TDataFile : public TFileHandler, public TIndexOwner {
   uint16_t FLockWaitTime = 100;
   int FReadScopeDepth = 0;
   std::vector<uint8_t> FFilterImage;
+  TFetchColumn FFetchColumn;
   // Marks of the SQL engine on its source tables.
   bool FSqlSource = false;
   bool FSqlSourceSecond = false;

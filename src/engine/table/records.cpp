@@ -6,6 +6,7 @@
 
 #include "engine/base/byte_order.h"
 #include "engine/base/errors.h"
+#include "engine/expr/evaluate.h"
 #include "engine/table/data_file.h"
 
 namespace tarnel {
@@ -74,7 +75,10 @@ TRecord* TDataFile::GetRecordBuffer(int32_t recordNo, bool readAhead, int direct
   if (TRecord* cached = FRecordCache.Find(recordNo)) {
     cached->Pin();
     FRecordCache.MoveToFront(cached);
-    if (!cached->Evaluated) ComputeFields(cached->Image());
+    if (!cached->Evaluated && FHasComputedFields) {
+      ComputeFields(cached->Image());
+      cached->Evaluated = true;
+    }
     return cached;
   }
   if (!FReadLockPerOperation && EnterRead()) return nullptr;
@@ -89,7 +93,10 @@ TRecord* TDataFile::GetRecordBuffer(int32_t recordNo, bool readAhead, int direct
   TRecord* record = ReadRecords(recordNo, std::max(count, 1), direction);
   if (record == nullptr) Raise(kErrRecordBuffersCorrupt);
   record->Pin();
-  if (!record->Evaluated) ComputeFields(record->Image());
+  if (!record->Evaluated && FHasComputedFields) {
+    ComputeFields(record->Image());
+    record->Evaluated = true;
+  }
   return record;
 }
 
@@ -263,7 +270,14 @@ void TDataFile::PutField(bool working, int fieldNo, bool force, const uint8_t* v
 }
 
 void TDataFile::ComputeFields(uint8_t* image) {
-  (void)image;
+  if (!FHasComputedFields) return;
+  for (int fieldNo = 1; fieldNo <= FWorkingCount; ++fieldNo) {
+    const TFieldDesc& field = FWorkingFields[static_cast<size_t>(fieldNo - 1)];
+    if (!field.Computed || field.CompiledExpression == nullptr) continue;
+    const auto& tree = *static_cast<const TExpressionNode*>(field.CompiledExpression);
+    TExpressionValue value = EvaluateExpression(tree, image, FHeader.LanguageId, FHeader.SortId, &FFetchColumn);
+    PutField(true, fieldNo, true, value.IsNull ? nullptr : value.Value.data(), image);
+  }
 }
 
 }  // namespace tarnel

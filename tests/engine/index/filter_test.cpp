@@ -113,6 +113,17 @@ TEST_F(FilterTest, IndexedComparisonsReadNoRecord) {
   EXPECT_EQ(FTable.RecordReads(), reads);
 }
 
+TEST_F(FilterTest, AndTestsRecordByRecordOnlyWhatTheIndexedSideKept) {
+  long tested = FTable.RecordsTested();
+  // Grp has no index: only the 100 records with Code <= 100 are tested for it.
+  EXPECT_EQ(Visible(Both(opAnd, Compare(opEqual, kGroup, 3), Compare(opLessOrEqual, kCode, 100))), 10);
+  EXPECT_EQ(FTable.RecordsTested() - tested, 100);
+  // An OR with a side no index answers is tested record by record as a whole.
+  tested = FTable.RecordsTested();
+  EXPECT_EQ(Visible(Both(opOr, Compare(opEqual, kGroup, 3), Compare(opLessOrEqual, kCode, 100))), 590);
+  EXPECT_EQ(FTable.RecordsTested() - tested, 5000);
+}
+
 TEST_F(FilterTest, AConditionForMostRecordsIsBuiltFromTheFewOthers) {
   // 90 % of the records: the index walk covers the other 10 % and inverts, reading far fewer
   // pages than a walk over the matching keys would.
