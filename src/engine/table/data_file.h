@@ -347,7 +347,10 @@ class TDataFile : public TFileHandler, public TIndexOwner {
   TRecordCache FRecordCache;
   TRecord* FCurrentRecord = nullptr;
   int FReadAheadCount = 1;
-  std::vector<uint8_t> FRunBuffer;
+  std::vector<uint8_t> FRunBuffer;    // a run of records being read
+  // A run of modified records being written; apart from FRunBuffer because taking a buffer for a
+  // record of a read run may write modified records first.
+  std::vector<uint8_t> FWriteBuffer;
   std::vector<TRecord*> FMarked;  // buffers of a run being read
   long FRecordReads = 0;
   long FRecordsTested = 0;

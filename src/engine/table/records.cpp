@@ -124,6 +124,9 @@ TRecord* TDataFile::ReadRecords(int32_t recordNo, int count, int direction) {
     TRecord* record = NewOrFreeBuffer();
     FRecordCache.Renumber(record, n);
     record->LoadFrom(FRunBuffer.data() + static_cast<size_t>(n - first) * FHeader.RecordSize);
+    // Marked, so that the rest of the run does not take this buffer again.
+    record->Marked = true;
+    FMarked.push_back(record);
   };
   if (direction == 2) {
     for (int32_t n = first; n <= last; ++n) load(n);
@@ -148,10 +151,10 @@ bool TDataFile::FlushRecords() {
     size_t last = first;
     while (last + 1 < dirty.size() && dirty[last + 1]->RecordNo == dirty[last]->RecordNo + 1) ++last;
     size_t size = (last - first + 1) * FHeader.RecordSize;
-    FRunBuffer.resize(size);
-    for (size_t i = first; i <= last; ++i) dirty[i]->SaveTo(FRunBuffer.data() + (i - first) * FHeader.RecordSize);
+    FWriteBuffer.resize(size);
+    for (size_t i = first; i <= last; ++i) dirty[i]->SaveTo(FWriteBuffer.data() + (i - first) * FHeader.RecordSize);
     Seek(RecordOffset(dirty[first]->RecordNo), 0);
-    Write(FRunBuffer.data(), static_cast<int32_t>(size));
+    Write(FWriteBuffer.data(), static_cast<int32_t>(size));
     first = last + 1;
   }
   return true;
