@@ -52,6 +52,7 @@ class TRecord {
   int32_t RecordNo = 0;
   std::vector<uint8_t> Buffer;
   bool Marked = false;
+  bool ListedAsPinned = false;  // in the cache's list of buffers pinned since its last UnpinAll
 
   // Links of the cache's most-recently-used list.
   TRecord* Newer = nullptr;

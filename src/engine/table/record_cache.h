@@ -33,9 +33,10 @@ class TRecordCache {
   // Frees clean, unpinned buffers from the rear until at most `count` remain.
   void TrimTo(int count);
   void Clear();
-  // Buffers that were pinned since the last UnpinAll, so that unpinning everything after a
-  // change costs the pins, not the cache.
-  void NotePinned(TRecord* record) { FPinned.push_back(record); }
+  // Buffers that were pinned since the last UnpinAll, each listed once, so that unpinning
+  // everything after a change costs the pins, not the cache, and a long run of reads does not
+  // grow the list beyond the cache.
+  void NotePinned(TRecord* record);
   void UnpinAll();
   template <typename Visit>
   void ForEach(Visit visit) {
@@ -45,9 +46,17 @@ class TRecordCache {
  private:
   void Unlink(TRecord* record);
   void LinkFront(TRecord* record);
+  // The lookup by record number: open addressing with linear probing over a power-of-two table
+  // of buffers (null for a free slot), at most half full, so that finding and renumbering
+  // allocate nothing.
+  size_t Home(int32_t recordNo) const;
+  void Insert(TRecord* record);
+  void Erase(TRecord* record);
+  void Grow();
 
   std::unordered_map<TRecord*, std::unique_ptr<TRecord>> FBuffers;
-  std::unordered_map<int32_t, TRecord*> FByNumber;
+  std::vector<TRecord*> FByNumber;
+  size_t FNumbered = 0;
   TRecord* FNewest = nullptr;
   TRecord* FOldest = nullptr;
   int FCapacity = 0;
