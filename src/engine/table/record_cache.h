@@ -7,9 +7,12 @@
 #include <unordered_map>
 #include <vector>
 
+#include "engine/base/number_table.h"
 #include "engine/table/record.h"
 
 namespace tarnel {
+
+inline uint32_t CachedRecordNumber(const TRecord& record) { return static_cast<uint32_t>(record.RecordNo); }
 
 class TRecordCache {
  public:
@@ -46,17 +49,10 @@ class TRecordCache {
  private:
   void Unlink(TRecord* record);
   void LinkFront(TRecord* record);
-  // The lookup by record number: open addressing with linear probing over a power-of-two table
-  // of buffers (null for a free slot), at most half full, so that finding and renumbering
-  // allocate nothing.
-  size_t Home(int32_t recordNo) const;
-  void Insert(TRecord* record);
-  void Erase(TRecord* record);
-  void Grow();
 
   std::unordered_map<TRecord*, std::unique_ptr<TRecord>> FBuffers;
-  std::vector<TRecord*> FByNumber;
-  size_t FNumbered = 0;
+  // Only buffers that hold a record (RecordNo other than 0) are in the lookup.
+  TNumberTable<TRecord, &CachedRecordNumber> FByNumber;
   TRecord* FNewest = nullptr;
   TRecord* FOldest = nullptr;
   int FCapacity = 0;
