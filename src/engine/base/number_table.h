@@ -7,6 +7,7 @@
 // `NumberOf` gives an object's number; it must not change while the object is in the table.
 #pragma once
 
+#include <bit>
 #include <cstddef>
 #include <cstdint>
 #include <vector>
@@ -63,12 +64,17 @@ class TNumberTable {
  private:
   static constexpr size_t kInitialSlots = 64;
 
-  size_t Home(uint32_t number) const { return (number * 2654435761u) & (FSlots.size() - 1); }
+  // The top bits of a multiplicative hash: numbers that differ only in their high bits (block
+  // offsets, which are multiples of the block size) still spread over the whole table.
+  size_t Home(uint32_t number) const {
+    return static_cast<size_t>((number * 0x9E3779B97F4A7C15ull) >> FShift);
+  }
   size_t Next(size_t slot) const { return (slot + 1) & (FSlots.size() - 1); }
   void Grow() {
     std::vector<T*> old;
     old.swap(FSlots);
     FSlots.assign(old.empty() ? kInitialSlots : old.size() * 2, nullptr);
+    FShift = 64 - std::countr_zero(FSlots.size());
     FCount = 0;
     for (T* item : old) {
       if (item != nullptr) Insert(item);
@@ -76,6 +82,7 @@ class TNumberTable {
   }
 
   std::vector<T*> FSlots;
+  int FShift = 64;  // 64 - log2 of the table size
   size_t FCount = 0;
 };
 
