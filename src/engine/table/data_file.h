@@ -270,6 +270,9 @@ class TDataFile : public TFileHandler, public TIndexOwner {
   TRecord* NewOrFreeBuffer();
   TRecord* GetFreeBuffer();
   TRecord* ReadRecords(int32_t recordNo, int count, int direction);
+  // The buffer of record `recordNo` loaded from the last run read; nullptr when the run does not
+  // hold it.
+  TRecord* LoadFromRun(int32_t recordNo);
   bool ReadSlotLocked(TFileHandler& file, int64_t& slot);
   void ReleaseSlot(TFileHandler& file, int64_t& slot);
   bool TakeRegion(TFileHandler& file, int64_t offset, int64_t length, bool sleep);
@@ -347,11 +350,15 @@ class TDataFile : public TFileHandler, public TIndexOwner {
   TRecordCache FRecordCache;
   TRecord* FCurrentRecord = nullptr;
   int FReadAheadCount = 1;
-  std::vector<uint8_t> FRunBuffer;    // a run of records being read
+  // The last run of records read, as the file holds them: records FRunFirst to FRunFirst +
+  // FRunCount - 1. Its records enter the cache when they are asked for; the run is dropped when
+  // records are written, the caches invalidated or the buffers freed.
+  std::vector<uint8_t> FRunBuffer;
+  int32_t FRunFirst = 0;
+  int32_t FRunCount = 0;
   // A run of modified records being written; apart from FRunBuffer because taking a buffer for a
   // record of a read run may write modified records first.
   std::vector<uint8_t> FWriteBuffer;
-  std::vector<TRecord*> FMarked;  // buffers of a run being read
   long FRecordReads = 0;
   long FRecordsTested = 0;
 

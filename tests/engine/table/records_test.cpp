@@ -292,5 +292,35 @@ TEST_F(RecordsTest, AFlushWhileARunIsReadKeepsTheRunsRecords) {
   EXPECT_EQ(expected, 3000);
 }
 
+TEST_F(RecordsTest, ARecordChangedAfterItsRunWasReadIsReadAsChanged) {
+  // 215-byte records: reading record 1 reads records 1 to 152 in one run, and 609 buffers fill
+  // the cache. Record 100 is changed, then enough records are added that its buffer is written
+  // and taken for another record; the run read before must not bring the old record back.
+  Make(test::Definition({Field(1, "Id", dtInteger, 0, stAutoInc), Field(2, "Code", dtInteger), Field(3, "Note", dtString, 200)},
+                        {1}),
+       true);
+  InsertCodes(1, 1000);
+  FTable.Close();
+  FTable.Open();
+  TImage key(FTable);
+  TImage found(FTable);
+  auto find = [&](int32_t id) {
+    key.Init();
+    key.Int(1, id);
+    EXPECT_TRUE(FTable.FindExactKey(key.Data(), found.Data())) << id;
+  };
+  find(1);
+  long reads = FTable.RecordReads();
+  find(100);
+  EXPECT_EQ(FTable.RecordReads(), reads);
+  found.Int(2, -100);
+  FTable.ModifyRecord(found.Data(), true, false);
+  InsertCodes(1001, 2000);
+  find(100);
+  EXPECT_EQ(found.GetInt(2), -100);
+  find(99);
+  EXPECT_EQ(found.GetInt(2), 99);
+}
+
 }  // namespace
 }  // namespace tarnel
