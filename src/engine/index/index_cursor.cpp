@@ -4,6 +4,7 @@
 // is detected (the caches were then dropped and the table put the cursor back on its record).
 #include <algorithm>
 #include <cstdlib>
+#include <cstring>
 #include <vector>
 
 #include "engine/base/errors.h"
@@ -284,7 +285,8 @@ bool TIndexFile::FindKey(const uint8_t* key, int length) {
   if (PhysicalOrder() || RootPage() == 0) return false;
   // The search key is the given bytes with the rest at the lowest value of the index order, so
   // that the first of several matching entries is found.
-  std::vector<uint8_t> search(key, key + FCurrent.KeyLength);
+  TKeyBuffer search;
+  std::memcpy(search.data(), key, FCurrent.KeyLength);
   FillKeyTail(search.data(), length, FCurrent.KeyLength, FCurrent.Descending ? 0xFF : 0x00);
   for (;;) {
     TLeafEntry at;

@@ -43,12 +43,11 @@ void TDataFile::ReadCurrent(int direction) {
   }
 }
 
-std::vector<uint8_t> TDataFile::CurrentRecordKey() const {
-  std::vector<uint8_t> key(kKeyBufferSize, 0);
+void TDataFile::CurrentRecordKey(TKeyBuffer& key) const {
+  key.fill(0);
   if (FCurrentRecord != nullptr && !FIndexFile->PhysicalOrder()) {
     BuildKey(FCurrentRecord->Image(), FIndexFile->CurrentIndex(), key.data());
   }
-  return key;
 }
 
 void TDataFile::ResyncCurrent() {
@@ -59,7 +58,8 @@ void TDataFile::ResyncCurrent() {
       FIndexFile->FirstKey();
     }
   } else {
-    std::vector<uint8_t> key = CurrentRecordKey();
+    TKeyBuffer key;
+    CurrentRecordKey(key);
     FIndexFile->FindNearest(key.data(), true, true);
   }
   ReadCurrent(1);
@@ -170,7 +170,8 @@ void TDataFile::GetBookmark(uint8_t* bookmark) {
     PutI32(bookmark, FCurrentRecord != nullptr ? FCurrentRecord->RecordNo : 0);
     return;
   }
-  std::vector<uint8_t> key = CurrentRecordKey();
+  TKeyBuffer key;
+  CurrentRecordKey(key);
   std::memcpy(bookmark, key.data(), FIndexFile->Current().KeyLength);
 }
 
@@ -179,7 +180,7 @@ void TDataFile::GotoBookmark(const uint8_t* bookmark, bool resync) {
   if (FIndexFile->PhysicalOrder()) {
     FIndexFile->GotoRecordNumber(GetI32(bookmark));
   } else {
-    std::vector<uint8_t> key(kKeyBufferSize, 0);
+    TKeyBuffer key{};
     std::memcpy(key.data(), bookmark, FIndexFile->Current().KeyLength);
     FIndexFile->FindNearest(key.data(), true, resync);
   }
@@ -200,9 +201,9 @@ bool TDataFile::IndexIsUnique() const {
 }
 
 void TDataFile::BuildSearchKey(bool isKey, const uint8_t* source, int partialLength, int fieldCount, bool endKey,
-                               std::vector<uint8_t>& key, int* significant) const {
+                               TKeyBuffer& key, int* significant) const {
   const TIndexDescriptor& index = FIndexFile->Current();
-  key.assign(kKeyBufferSize, 0);
+  key.fill(0);
   if (isKey) {
     std::memcpy(key.data(), source, index.KeyLength);
   } else {
@@ -229,7 +230,7 @@ bool TDataFile::GotoKey(bool isKey, const uint8_t* source, uint8_t* result, int 
   if (source == nullptr || FIndexFile->PhysicalOrder()) return false;
   TReadScope scope(*this);
   const TIndexDescriptor& index = FIndexFile->Current();
-  std::vector<uint8_t> key(kKeyBufferSize, 0);
+  TKeyBuffer key{};
   bool found;
   bool full = (fieldCount < 1 || fieldCount >= index.FieldCount) && IndexIsUnique() &&
               (fieldCount > 0 || partialLength == 0);
@@ -262,7 +263,7 @@ bool TDataFile::FindExactKey(const uint8_t* image, uint8_t* result) {
   if (FIndexFile->PhysicalOrder()) return false;
   TReadScope scope(*this);
   const TIndexDescriptor& index = FIndexFile->Current();
-  std::vector<uint8_t> key(kKeyBufferSize, 0);
+  TKeyBuffer key{};
   BuildKey(image, FIndexFile->CurrentIndex(), key.data());
   int length = IndexIsUnique() ? index.KeyLength : index.KeyLength - kKeySuffixLength;
   bool found = FIndexFile->FindKey(key.data(), length);
@@ -278,8 +279,10 @@ void TDataFile::SetRange(bool isKey, const uint8_t* start, int startPartial, int
   if (FIndexFile->PhysicalOrder()) return;
   TReadScope scope(*this);
   const TIndexDescriptor& index = FIndexFile->Current();
-  std::vector<uint8_t> low(kKeyBufferSize, index.Descending ? 0xFF : 0x00);
-  std::vector<uint8_t> high(kKeyBufferSize, index.Descending ? 0x00 : 0xFF);
+  TKeyBuffer low;
+  TKeyBuffer high;
+  low.fill(index.Descending ? 0xFF : 0x00);
+  high.fill(index.Descending ? 0x00 : 0xFF);
   int significant;
   if (start != nullptr) BuildSearchKey(isKey, start, startPartial, startFields, false, low, &significant);
   if (end != nullptr) BuildSearchKey(isKey, end, endPartial, endFields, true, high, &significant);
@@ -330,7 +333,7 @@ uint16_t TDataFile::GotoCurrent(TDataFile& other) {
     FIndexFile->GotoRecordNumber(recordNo);
     found = recordNo != 0 && FIndexFile->CurrentRecordNumber() == recordNo;
   } else {
-    std::vector<uint8_t> key(kKeyBufferSize, 0);
+    TKeyBuffer key{};
     if (record != nullptr) BuildKey(record->Image(), FIndexFile->CurrentIndex(), key.data());
     found = FIndexFile->FindNearest(key.data(), false, false);
   }

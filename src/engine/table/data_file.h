@@ -6,6 +6,7 @@
 // share a table through byte-range locks and the change counters of the three headers.
 #pragma once
 
+#include <array>
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -293,11 +294,17 @@ class TDataFile : public TFileHandler, public TIndexOwner {
     bool HadRecord = false;
   };
   // The key of the current record for the current index, or zeros without one.
-  std::vector<uint8_t> CurrentRecordKey() const;
+  void CurrentRecordKey(TKeyBuffer& key) const;
   void BuildSearchKey(bool isKey, const uint8_t* source, int partialLength, int fieldCount, bool endKey,
-                      std::vector<uint8_t>& key, int* significant) const;
+                      TKeyBuffer& key, int* significant) const;
   // The indexes a change maintains: the primary index when there is one, then the secondary ones.
-  std::vector<uint8_t> MaintainedIndexes() const;
+  struct TIndexNumbers {
+    std::array<uint8_t, kMaxSecondaryIndexes + 1> Numbers{};
+    int Count = 0;
+    const uint8_t* begin() const { return Numbers.data(); }
+    const uint8_t* end() const { return Numbers.data() + Count; }
+  };
+  TIndexNumbers MaintainedIndexes() const;
   void PositionOnRecord(TRecord& record);
   void FinishChange(bool keysChanged);
   void StoreRecordBlobs(TRecord& record);
@@ -375,6 +382,7 @@ class TDataFile : public TFileHandler, public TIndexOwner {
   uint16_t FLockWaitTime = 100;
   int FReadScopeDepth = 0;
   std::vector<uint8_t> FFilterImage;
+  std::vector<uint8_t> FDeletedImage;  // the record a delete removes, while its keys and BLOBs go
   TFetchColumn FFetchColumn;
   // Marks of the SQL engine on its source tables.
   bool FSqlSource = false;
