@@ -170,6 +170,7 @@ class TIndexFile : public TFileHandler {
   // stops at (see the cases in btree.cpp) and whether an equal entry was met.
   int SearchPage(const TPage& page, const uint8_t* key, int length, TSearch search, bool* found) const;
   // Pages an update holds; every page taken is released when the update ends, on any way out.
+  // The pins of an ordinary update fit the fixed room; only a very deep tree takes more.
   class TPinnedPages {
    public:
     explicit TPinnedPages(TIndexFile& file) : FFile(file) {}
@@ -180,8 +181,12 @@ class TIndexFile : public TFileHandler {
     TPage& Allocate();
 
    private:
+    void Hold(TPage* page);
+
     TIndexFile& FFile;
-    std::vector<TPage*> FPages;
+    std::array<TPage*, 48> FPages{};
+    size_t FCount = 0;
+    std::vector<TPage*> FMore;
   };
   void InsertIntoPage(TPinnedPages& pages, TPage& page, const uint8_t* key, uint32_t value, uint32_t count);
   void PropagateFirstKey(TPinnedPages& pages, TPage& page);
