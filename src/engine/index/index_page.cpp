@@ -55,26 +55,6 @@ bool TPage::Overflows() const {
   return EntryCount > PageCapacity();
 }
 
-uint32_t TPage::Value(int entry) const { return GetU32(Slot(entry) + FOptions.KeyLength); }
-
-void TPage::SetValue(int entry, uint32_t value) { PutU32(Slot(entry) + FOptions.KeyLength, value); }
-
-uint32_t TPage::SubtreeCount(int entry) const {
-  return IsLeaf() ? 0 : GetU32(Slot(entry) + FOptions.KeyLength + 4);
-}
-
-void TPage::SetSubtreeCount(int entry, uint32_t count) {
-  if (!IsLeaf()) PutU32(Slot(entry) + FOptions.KeyLength + 4, count);
-}
-
-uint16_t TPage::PrefixLength(int entry) const {
-  return IsCompressedLeaf() ? GetU16(Slot(entry) + FOptions.KeyLength + 4) : 0;
-}
-
-uint16_t TPage::TrailLength(int entry) const {
-  return IsCompressedLeaf() ? GetU16(Slot(entry) + FOptions.KeyLength + 6) : 0;
-}
-
 void TPage::SetPrefixTrail(int entry, uint16_t prefix, uint16_t trail) {
   if (!IsCompressedLeaf()) return;
   PutU16(Slot(entry) + FOptions.KeyLength + 4, prefix);

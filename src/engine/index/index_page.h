@@ -22,6 +22,7 @@
 #include <cstdint>
 #include <vector>
 
+#include "engine/base/byte_order.h"
 #include "engine/index/index_header.h"
 
 namespace tarnel {
@@ -62,14 +63,20 @@ class TPage {
   // Entries are numbered from 1.
   uint8_t* Key(int entry) { return Slot(entry); }
   const uint8_t* Key(int entry) const { return Slot(entry); }
-  uint32_t Value(int entry) const;
-  void SetValue(int entry, uint32_t value);
+  uint32_t Value(int entry) const { return GetU32(Slot(entry) + FOptions.KeyLength); }
+  void SetValue(int entry, uint32_t value) { PutU32(Slot(entry) + FOptions.KeyLength, value); }
   // 0 for the entries of a leaf, which count nothing below them; setting it there does nothing.
-  uint32_t SubtreeCount(int entry) const;
-  void SetSubtreeCount(int entry, uint32_t count);
+  uint32_t SubtreeCount(int entry) const { return IsLeaf() ? 0 : GetU32(Slot(entry) + FOptions.KeyLength + 4); }
+  void SetSubtreeCount(int entry, uint32_t count) {
+    if (!IsLeaf()) PutU32(Slot(entry) + FOptions.KeyLength + 4, count);
+  }
   // 0 outside compressed leaves.
-  uint16_t PrefixLength(int entry) const;
-  uint16_t TrailLength(int entry) const;
+  uint16_t PrefixLength(int entry) const {
+    return IsCompressedLeaf() ? GetU16(Slot(entry) + FOptions.KeyLength + 4) : 0;
+  }
+  uint16_t TrailLength(int entry) const {
+    return IsCompressedLeaf() ? GetU16(Slot(entry) + FOptions.KeyLength + 6) : 0;
+  }
   // Bytes the entry takes in the packed page.
   int EntrySize(int entry) const;
 
