@@ -100,11 +100,11 @@ class TImporter {
   // Reads the header row and then every row; the rows before a failure stay in the table.
   void Run(TCsvReader& reader, TProgress& progress) {
     std::vector<std::string> cells;
-    if (!reader.ReadRecord(cells)) throw ECommandError(FPath + ": the file is empty, it needs a header row");
+    if (!Read(reader, cells)) throw ECommandError(FPath + ": the file is empty, it needs a header row");
     ReadHeader(cells);
     FFirstFreshId = FFile.Header().LastAutoInc + 1;
     FLastCommit = std::chrono::steady_clock::now();
-    while (!gInterrupted && reader.ReadRecord(cells)) {
+    while (!gInterrupted && Read(reader, cells)) {
       FLine = reader.RecordLine();
       if (cells.size() == 1 && cells[0].empty() && FColumns.size() > 1) continue;  // a blank line
       if (cells.size() != FColumns.size()) {
@@ -126,6 +126,14 @@ class TImporter {
   int64_t Rows() const { return FRows; }
 
  private:
+  bool Read(TCsvReader& reader, std::vector<std::string>& cells) const {
+    try {
+      return reader.ReadRecord(cells);
+    } catch (const ECommandError& error) {
+      throw ECommandError(FPath + " " + error.what());
+    }
+  }
+
   [[noreturn]] void Fail(const std::string& text) const {
     throw ECommandError(FPath + " line " + std::to_string(FLine) + ": " + text);
   }
@@ -245,8 +253,7 @@ class TImporter {
     auto now = std::chrono::steady_clock::now();
     if (FRows - FCommittedRows < kCommitRows && now - FLastCommit < kCommitInterval) return;
     KeepIdentifiers();
-    FTable.Close();
-    FTable.Reopen();
+    FFile.WriteChanges();
     FCommittedRows = FRows;
     FLastCommit = now;
   }

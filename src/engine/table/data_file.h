@@ -226,6 +226,10 @@ class TDataFile : public TFileHandler, public TIndexOwner {
   void Flush(bool trim, bool forceHeader, bool forceIndexHeader);
   // Asks the operating system to write its buffers of the table's files to the disk.
   void FlushToDisk();
+  // Writes everything an exclusive table still holds in its caches (records, the three headers,
+  // index pages, BLOB blocks) and puts it on the disk; the cursor stays where it is. A shared
+  // table writes after every change anyway.
+  void WriteChanges();
 
   TIndexFile& IndexFile() { return *FIndexFile; }
   // The BLOB file, or nullptr for a table without BLOB fields.

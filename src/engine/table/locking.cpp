@@ -294,6 +294,14 @@ void TDataFile::FlushToDisk() {
   if (HasBlobFile()) FBlobFile->Flush();
 }
 
+void TDataFile::WriteChanges() {
+  if (!Active() || ReadOnly()) return;
+  UnpinAll();
+  Flush(false, true, true);
+  FlushToDisk();
+  if (FCurrentRecord != nullptr) FCurrentRecord->Pin();
+}
+
 void TDataFile::SetReadLockPerOperation(bool value) {
   if (!Active()) FReadLockPerOperation = value;
 }
