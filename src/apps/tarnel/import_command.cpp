@@ -120,6 +120,7 @@ class TImporter {
   // Writes what an exclusive import still holds and closes the table.
   void Finish() {
     KeepIdentifiers();
+    if (FExclusive) FFile.WriteChanges();
     FTable.Close();
   }
 

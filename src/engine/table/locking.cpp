@@ -297,7 +297,15 @@ void TDataFile::FlushToDisk() {
 void TDataFile::WriteChanges() {
   if (!Active() || ReadOnly()) return;
   UnpinAll();
-  Flush(false, true, true);
+  FlushRecords();
+  if (HasBlobFile()) {
+    FBlobFile->FlushBlocks();
+    FBlobFile->WriteHeader(true);
+  }
+  FIndexFile->FlushPages();
+  FIndexFile->WriteHeader(true);
+  FlushToDisk();
+  WriteHeader(true);
   FlushToDisk();
   if (FCurrentRecord != nullptr) FCurrentRecord->Pin();
 }

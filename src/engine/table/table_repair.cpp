@@ -247,7 +247,7 @@ class TRepairer {
       const TFieldDesc& field = FTable.GetFieldDesc(false, blob.FieldNo);
       std::string where = Physical(blob.RecordNo) + ", field " + field.FieldName;
       TChainWalk walk = WalkChain(blocks, blob.FirstBlock, blob.RecordNo, [&](uint32_t offset) { return ownerOf(offset); });
-      if (walk.Damage == TChainDamage::Reference) {
+      if (walk.Damage == TChainDamage::Reference || walk.Blocks.empty()) {
         records.Read(blob.RecordNo, image.data());
         image[field.FieldOffset] = 0;
         PutI32(image.data() + field.FieldOffset + 1, 0);
