@@ -3,6 +3,9 @@
 #include <fcntl.h>
 #include <poll.h>
 #include <signal.h>
+#include <sys/ptrace.h>
+#include <sys/syscall.h>
+#include <sys/user.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -17,6 +20,19 @@ std::vector<char*> Argv(std::vector<std::string>& arguments) {
   for (std::string& argument : arguments) argv.push_back(argument.data());
   argv.push_back(nullptr);
   return argv;
+}
+
+// Whether a traced program stopped at a system call that writes to a file.
+bool IsFileWrite(pid_t pid) {
+#if defined(__x86_64__)
+  user_regs_struct registers{};
+  ::ptrace(PTRACE_GETREGS, pid, nullptr, &registers);
+  long call = static_cast<long>(registers.orig_rax);
+  return call == SYS_write || call == SYS_pwrite64 || call == SYS_writev || call == SYS_pwritev;
+#else
+  (void)pid;
+  return false;
+#endif
 }
 
 int StatusOf(int status) {
@@ -91,7 +107,7 @@ TToolResult RunTool(const std::vector<std::string>& arguments, const std::string
   return result;
 }
 
-TToolProcess::TToolProcess(const std::vector<std::string>& arguments) {
+TToolProcess::TToolProcess(const std::vector<std::string>& arguments, int killAtWrite) : FKillAtWrite(killAtWrite) {
   std::vector<std::string> all{TARNEL_BINARY};
   all.insert(all.end(), arguments.begin(), arguments.end());
   std::vector<char*> argv = Argv(all);
@@ -102,8 +118,41 @@ TToolProcess::TToolProcess(const std::vector<std::string>& arguments) {
     ::dup2(null, 0);
     ::dup2(null, 1);
     ::dup2(null, 2);
+    if (killAtWrite > 0) {
+      // The leak check at the end of a sanitized program traces the program itself, which a
+      // traced program cannot.
+      ::setenv("ASAN_OPTIONS", "detect_leaks=0", 1);
+      ::ptrace(PTRACE_TRACEME, 0, nullptr, nullptr);
+      ::raise(SIGSTOP);
+    }
     ::execv(argv[0], argv.data());
     ::_exit(127);
+  }
+}
+
+int TToolProcess::TraceToKill() {
+  int status = 0;
+  ::waitpid(FPid, &status, 0);  // stopped before the program starts
+  ::ptrace(PTRACE_SETOPTIONS, FPid, nullptr, PTRACE_O_TRACESYSGOOD | PTRACE_O_EXITKILL);
+  int writes = 0;
+  bool entering = true;  // system-call stops alternate between entry and exit
+  long signal = 0;
+  for (;;) {
+    ::ptrace(PTRACE_SYSCALL, FPid, nullptr, reinterpret_cast<void*>(signal));
+    signal = 0;
+    if (::waitpid(FPid, &status, 0) < 0 || WIFEXITED(status) || WIFSIGNALED(status)) return StatusOf(status);
+    if (!WIFSTOPPED(status)) continue;
+    if (WSTOPSIG(status) != (SIGTRAP | 0x80)) {
+      // A signal for the program is handed on; the trap after exec is the tracer's own.
+      if (WSTOPSIG(status) != SIGTRAP) signal = WSTOPSIG(status);
+      continue;
+    }
+    if (entering && IsFileWrite(FPid) && ++writes == FKillAtWrite) {
+      ::kill(FPid, SIGKILL);
+      ::waitpid(FPid, &status, 0);
+      return StatusOf(status);
+    }
+    entering = !entering;
   }
 }
 
@@ -119,6 +168,10 @@ void TToolProcess::Kill() {
 }
 
 int TToolProcess::Wait() {
+  if (!FWaited && FKillAtWrite > 0) {
+    FStatus = TraceToKill();
+    FWaited = true;
+  }
   if (!FWaited) {
     int status = 0;
     ::waitpid(FPid, &status, 0);

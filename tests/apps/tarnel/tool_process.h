@@ -19,10 +19,12 @@ struct TToolResult {
 // Runs tarnel to its end.
 TToolResult RunTool(const std::vector<std::string>& arguments, const std::string& input = std::string());
 
-// A tarnel started in the background with its output thrown away.
+// A tarnel started in the background with its output thrown away. With `killAtWrite` above 0
+// it runs traced and is killed (SIGKILL) as it enters its killAtWrite-th write to a file, so
+// that a kill lands inside a run of writes; Wait() drives it to that point.
 class TToolProcess {
  public:
-  explicit TToolProcess(const std::vector<std::string>& arguments);
+  explicit TToolProcess(const std::vector<std::string>& arguments, int killAtWrite = 0);
   ~TToolProcess();
   TToolProcess(const TToolProcess&) = delete;
   TToolProcess& operator=(const TToolProcess&) = delete;
@@ -33,7 +35,10 @@ class TToolProcess {
   int Wait();
 
  private:
+  int TraceToKill();
+
   pid_t FPid = -1;
+  int FKillAtWrite = 0;
   bool FWaited = false;
   int FStatus = -1;
 };
