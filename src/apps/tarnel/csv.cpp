@@ -1,5 +1,10 @@
 #include "apps/tarnel/csv.h"
 
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+
 #include "apps/tarnel/command_line.h"
 
 namespace tarnel::cli {
@@ -14,16 +19,15 @@ bool NeedsQuotes(const std::string& field) {
 
 }  // namespace
 
-TCsvReader::TCsvReader(std::FILE* file) : FFile(file), FBuffer(kBufferSize) {}
+TCsvReader::TCsvReader(int descriptor) : FDescriptor(descriptor), FBuffer(kBufferSize) {}
 
 int TCsvReader::Peek() {
   if (FPosition == FLength) {
-    FLength = std::fread(FBuffer.data(), 1, FBuffer.size(), FFile);
+    ssize_t got = ::read(FDescriptor, FBuffer.data(), FBuffer.size());
+    if (got < 0) throw ECommandError(std::string("cannot read the input: ") + std::strerror(errno));
+    FLength = static_cast<size_t>(got);
     FPosition = 0;
-    if (FLength == 0) {
-      if (std::ferror(FFile)) throw ECommandError("cannot read the input");
-      return -1;
-    }
+    if (FLength == 0) return -1;
   }
   return static_cast<unsigned char>(FBuffer[FPosition]);
 }

@@ -5,7 +5,6 @@
 #pragma once
 
 #include <cstdint>
-#include <cstdio>
 #include <string>
 #include <vector>
 
@@ -13,8 +12,9 @@ namespace tarnel::cli {
 
 class TCsvReader {
  public:
-  // Reads from `file`, which stays the caller's. A UTF-8 byte-order mark at the start is skipped.
-  explicit TCsvReader(std::FILE* file);
+  // Reads from the file descriptor, which stays the caller's, taking what has arrived (a pipe is
+  // read as it fills). A UTF-8 byte-order mark at the start is skipped.
+  explicit TCsvReader(int descriptor);
 
   // The next record's fields; false at the end of the input. A quote left open at the end of the
   // input or text after a closing quote raise ECommandError naming the line.
@@ -28,7 +28,7 @@ class TCsvReader {
   int Next();
   int Peek();
 
-  std::FILE* FFile;
+  int FDescriptor;
   std::vector<char> FBuffer;
   size_t FPosition = 0;
   size_t FLength = 0;

@@ -131,6 +131,8 @@ class TImporter {
     try {
       return reader.ReadRecord(cells);
     } catch (const ECommandError& error) {
+      // An interrupt also breaks off a read that waits for input.
+      if (gInterrupted) return false;
       throw ECommandError(FPath + " " + error.what());
     }
   }
@@ -286,7 +288,7 @@ int RunImport(const TArguments& arguments) {
   options.Password = arguments.Value("password");
   TOpenTable table(arguments.Positional[0], options);
   TInterruptHandler interrupts;
-  TCsvReader reader(input.File());
+  TCsvReader reader(::fileno(input.File()));
   TImporter importer(table, path, options.Exclusive);
   {
     TProgress progress("importing " + path, input.Size());

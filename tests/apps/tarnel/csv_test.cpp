@@ -15,9 +15,11 @@ using TRecords = std::vector<std::vector<std::string>>;
 
 // Every record of `text` with the line it starts on.
 std::pair<TRecords, std::vector<int64_t>> ReadAll(const std::string& text) {
-  std::FILE* file = ::fmemopen(const_cast<char*>(text.data()), text.size(), "rb");
-  if (text.empty()) file = std::tmpfile();
-  TCsvReader reader(file);
+  std::FILE* file = std::tmpfile();
+  std::fwrite(text.data(), 1, text.size(), file);
+  std::fflush(file);
+  std::rewind(file);
+  TCsvReader reader(::fileno(file));
   TRecords records;
   std::vector<int64_t> lines;
   std::vector<std::string> fields;

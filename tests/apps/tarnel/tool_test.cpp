@@ -2,6 +2,7 @@
 // tables, CSV round trips of every type, bad rows, ranges, counts, info, protected tables, and
 // verify and repair of a damaged table.
 #include <fcntl.h>
+#include <signal.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -384,6 +385,33 @@ TEST_F(ToolTest, AnExclusiveHolderKeepsOthersOut) {
   ::close(rows);
   EXPECT_EQ(holder.Wait(), 0);
   EXPECT_EQ(RunTool({"count", Table()}).Out, "2\n");
+}
+
+TEST_F(ToolTest, AnInterruptedImportKeepsAndCountsItsRows) {
+  ASSERT_EQ(RunTool({"create", Table(), "--field", "A:integer", "--primary", "A"}).ExitCode, 0);
+  std::string pipe = FDir.File("rows");
+  ASSERT_EQ(::mkfifo(pipe.c_str(), 0600), 0);
+  for (bool exclusive : {false, true}) {
+    std::vector<std::string> arguments{"import", Table(), pipe};
+    if (exclusive) arguments.push_back("--exclusive");
+    TToolProcess import(arguments);
+    int rows = ::open(pipe.c_str(), O_WRONLY);
+    ASSERT_GE(rows, 0);
+    std::string csv = exclusive ? "A\r\n11\r\n12\r\n13\r\n" : "A\r\n1\r\n2\r\n";
+    ASSERT_EQ(::write(rows, csv.data(), csv.size()), static_cast<ssize_t>(csv.size()));
+    // The rows are read and stored while the pipe stays open; then Ctrl-C. A shared table shows
+    // them to others meanwhile; an exclusive one is given the time.
+    std::string expected = exclusive ? "5\n" : "2\n";
+    if (exclusive) ::usleep(1500000);
+    for (int attempt = 0; !exclusive && attempt < 500 && RunTool({"count", Table()}).Out != expected; ++attempt) {
+      ::usleep(10000);
+    }
+    ::kill(import.Pid(), SIGINT);
+    EXPECT_EQ(import.Wait(), 1);
+    ::close(rows);
+    EXPECT_EQ(RunTool({"count", Table()}).Out, expected);
+    ExpectClean("T");
+  }
 }
 
 }  // namespace
