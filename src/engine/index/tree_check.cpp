@@ -46,6 +46,8 @@ class TTreeWalker {
       Problem(Where(offset) + "tree deeper than 64 levels");
       return false;
     }
+    // A page the tree refers to belongs to it, even when it cannot be read.
+    FReport.TreePages.push_back(offset);
     TPage* page = nullptr;
     try {
       page = FFile.GetPage(offset, false);
@@ -58,7 +60,6 @@ class TTreeWalker {
       return false;
     }
     ++FReport.Pages;
-    FReport.TreePages.push_back(offset);
     if (static_cast<int>(FLevels.size()) <= depth) FLevels.resize(static_cast<size_t>(depth) + 1);
     FLevels[static_cast<size_t>(depth)].push_back({offset, page->PrevPage, page->NextPage});
     uint16_t keyLength = page->KeyLength();

@@ -3,6 +3,7 @@
 // entry per slot of a table with a primary index) equal to the key built from the record, and
 // every page of the file in exactly one tree or free list.
 #include <algorithm>
+#include <cctype>
 #include <cstring>
 #include <map>
 
@@ -166,10 +167,6 @@ class TIndexChecker {
   bool FAccountable = true;
 };
 
-bool IsNameStart(unsigned char c) {
-  return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= 129 && c <= 254);
-}
-
 }  // namespace
 
 std::string IndexDescriptorProblem(TDataFile& table, int number) {
@@ -201,9 +198,7 @@ std::string IndexDescriptorProblem(TDataFile& table, int number) {
   }
   if (desc.Compression > cmBoth) return "compression mode " + std::to_string(desc.Compression);
   if (number == kPrimaryIndex) return desc.IndexName.empty() ? "" : "the primary index has a name";
-  if (desc.IndexName.empty() || !IsNameStart(static_cast<unsigned char>(desc.IndexName[0]))) {
-    return "index name \"" + desc.IndexName + "\" does not start with a letter";
-  }
+  if (desc.IndexName.empty()) return "a secondary index without a name";
   for (int other = 1; other < number; ++other) {
     const std::string& name = header.Descriptors[static_cast<size_t>(other)].IndexName;
     if (name.size() == desc.IndexName.size() &&

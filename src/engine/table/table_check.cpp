@@ -2,6 +2,8 @@
 // file in index_check.cpp and blob_check.cpp, against what the scan of the records found.
 #include "engine/table/table_check.h"
 
+#include <strings.h>
+
 #include <cstdlib>
 #include <unordered_map>
 
@@ -10,6 +12,8 @@
 #include "engine/table/check_context.h"
 #include "engine/table/data_file.h"
 #include "engine/table/table_scan.h"
+#include "engine/table/value_text.h"
+#include "platform/rtl/format_settings.h"
 
 namespace tarnel {
 
@@ -38,6 +42,7 @@ class TRecordScan {
   explicit TRecordScan(TCheckContext& context) : C(context), FTable(context.Table) {}
 
   void Run() {
+    CheckDefinitions();
     TStoredRecords records(FTable);
     int32_t slots = FTable.RecordSlotCount();
     C.Slots = records.CompleteSlots();
@@ -57,6 +62,29 @@ class TRecordScan {
   }
 
  private:
+  // What opening does not refuse: names, and the texts of defaults, minimums and maximums, which
+  // the engine reads in the table's formats whenever it prepares or checks a record.
+  void CheckDefinitions() {
+    TLocaleFormatsGuard formats(FTable.LanguageId(), FTable.SortId());
+    for (int fieldNo = 1; fieldNo <= FTable.FieldCount(); ++fieldNo) {
+      const TFieldDesc& field = FTable.GetFieldDesc(false, fieldNo);
+      std::string where = "field " + std::to_string(fieldNo);
+      if (field.FieldName.empty()) C.Add(FTable, where, "no name");
+      for (int other = 1; other < fieldNo; ++other) {
+        const std::string& name = FTable.GetFieldDesc(false, other).FieldName;
+        if (!name.empty() && name.size() == field.FieldName.size() && ::strcasecmp(name.c_str(), field.FieldName.c_str()) == 0) {
+          C.Add(FTable, where, "the name of field " + std::to_string(other) + " again");
+        }
+      }
+      for (auto [what, text] : {std::pair{"default", &field.DefaultValue}, {"minimum", &field.MinValue},
+                                {"maximum", &field.MaxValue}}) {
+        if (!ValueTextValid(*text, field.FieldType, FTable.LanguageId())) {
+          C.Add(FTable, where, std::string(what) + " \"" + *text + "\" is no value of the field's type");
+        }
+      }
+    }
+  }
+
   void Visit(int32_t recordNo, const uint8_t* image) {
     std::string where = RecordLocation(recordNo);
     uint8_t deleted = image[kRecordDeleted];

@@ -261,6 +261,15 @@ TEST_F(TableCheckTest, HeaderCountsThatDisagreeWithTheRecords) {
   ExpectRepairedToTheSameContents(contents);
 }
 
+TEST_F(TableCheckTest, ADefaultThatIsNoValueOfItsFieldIsReported) {
+  // Field 3 (Code, an integer): its DefaultValue area is at 196 in its 768-byte definition.
+  Patch(Path(".DAT"), 127 + 768 * 2 + 196, std::string("\x03" "abc", 4));
+  EXPECT_THAT(Check(), ElementsAre("DAT field 3: default \"abc\" is no value of the field's type"));
+  TRepairReport report;
+  EXPECT_THAT(Repair(&report), IsEmpty()) << "the records cannot say what the default was";
+  EXPECT_THAT(Check(), ElementsAre("DAT field 3: default \"abc\" is no value of the field's type"));
+}
+
 TEST_F(TableCheckTest, ABrokenFreeListOfDeletedRecords) {
   std::vector<std::string> contents = Contents();
   // The head, record 299, links to record 10, which is live.
