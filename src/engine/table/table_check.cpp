@@ -46,6 +46,10 @@ class TRecordScan {
     TStoredRecords records(FTable);
     int32_t slots = FTable.RecordSlotCount();
     C.Slots = records.CompleteSlots();
+    if (int64_t{slots + 1} * FTable.RecordSize() > TDataFile::kMaxRecordBytes) {
+      C.Add(FTable, "header", "NextRecordNo " + std::to_string(slots + 1) + " of " + std::to_string(FTable.RecordSize()) +
+                                  "-byte records passes the limit of " + std::to_string(TDataFile::kMaxRecordBytes) + " bytes");
+    }
     if (C.Slots < slots) {
       C.Add(FTable, "header", "NextRecordNo " + std::to_string(slots + 1) + " counts " + std::to_string(slots) +
                                   " record slots, the file holds " + std::to_string(C.Slots) + " in full");
