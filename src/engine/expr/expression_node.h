@@ -106,6 +106,8 @@ struct TExpressionNode {
 
 using TExpressionPtr = std::unique_ptr<TExpressionNode>;
 
+// A copy of one node's record, without its children.
+TExpressionPtr CopyNode(const TExpressionNode& node);
 // A deep copy of a tree (nullptr for nullptr).
 TExpressionPtr CopyExpression(const TExpressionNode* node);
 // Frees a tree (nothing for nullptr).

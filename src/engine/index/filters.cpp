@@ -209,7 +209,6 @@ bool TIndexFile::BuildLiveBitmap() {
 
 bool TIndexFile::BuildRangeBitmap() {
   FRangeBitmap.Resize(FOwner.RecordSlotCount());
-  int length = FCurrent.KeyLength;
   int32_t inRange = FRangeStartPosition <= 0 || FRangeEndPosition <= 0
                         ? 0
                         : std::max(0, FRangeEndPosition - FRangeStartPosition + 1);
@@ -218,25 +217,29 @@ bool TIndexFile::BuildRangeBitmap() {
     return true;
   }
   // Most records are inside: the keys outside are marked and the bitmap inverted.
-  bool descending = FCurrent.Descending;
+  MarkAllBut(FRangeStart.data(), FRangeEnd.data(), FCurrent.Descending, FRangeBitmap);
+  return true;
+}
+
+void TIndexFile::MarkAllBut(const uint8_t* low, const uint8_t* high, bool descending, TBitmap& bitmap) {
+  int length = FCurrent.KeyLength;
   std::vector<uint8_t> lowest(kKeyBufferSize, descending ? 0xFF : 0x00);
   std::vector<uint8_t> highest(kKeyBufferSize, descending ? 0x00 : 0xFF);
-  std::vector<uint8_t> belowStart = FRangeStart;
-  std::vector<uint8_t> aboveEnd = FRangeEnd;
+  std::vector<uint8_t> belowLow(low, low + kKeyBufferSize);
+  std::vector<uint8_t> aboveHigh(high, high + kKeyBufferSize);
   if (descending) {
-    IncrementKey(belowStart.data(), length);
-    DecrementKey(aboveEnd.data(), length);
+    IncrementKey(belowLow.data(), length);
+    DecrementKey(aboveHigh.data(), length);
   } else {
-    DecrementKey(belowStart.data(), length);
-    IncrementKey(aboveEnd.data(), length);
+    DecrementKey(belowLow.data(), length);
+    IncrementKey(aboveHigh.data(), length);
   }
   TBitmap above;
   above.Resize(FOwner.RecordSlotCount());
-  MarkKeyRange(lowest.data(), belowStart.data(), FRangeBitmap);
-  MarkKeyRange(aboveEnd.data(), highest.data(), above);
-  FRangeBitmap.Or(above);
-  FRangeBitmap.Invert();
-  return true;
+  MarkKeyRange(lowest.data(), belowLow.data(), bitmap);
+  MarkKeyRange(aboveHigh.data(), highest.data(), above);
+  bitmap.Or(above);
+  bitmap.Invert();
 }
 
 void TIndexFile::BuildFilterBitmaps() {
@@ -437,25 +440,7 @@ bool TIndexFile::EvaluateByIndex(TBitmap& bitmap, int32_t op, const TExpressionN
     return true;
   }
   // Most records match: the keys below and above the matching ones are marked and inverted.
-  int length = FCurrent.KeyLength;
-  bool descending = FCurrent.Descending || FCurrent.FieldDescending[0] != 0;
-  std::vector<uint8_t> lowest(kKeyBufferSize, descending ? 0xFF : 0x00);
-  std::vector<uint8_t> highest(kKeyBufferSize, descending ? 0x00 : 0xFF);
-  std::vector<uint8_t> belowLow = low;
-  std::vector<uint8_t> aboveHigh = high;
-  if (descending) {
-    IncrementKey(belowLow.data(), length);
-    DecrementKey(aboveHigh.data(), length);
-  } else {
-    DecrementKey(belowLow.data(), length);
-    IncrementKey(aboveHigh.data(), length);
-  }
-  TBitmap above;
-  above.Resize(FOwner.RecordSlotCount());
-  MarkKeyRange(lowest.data(), belowLow.data(), bitmap);
-  MarkKeyRange(aboveHigh.data(), highest.data(), above);
-  bitmap.Or(above);
-  bitmap.Invert();
+  MarkAllBut(low.data(), high.data(), FCurrent.Descending || FCurrent.FieldDescending[0] != 0, bitmap);
   return true;
 }
 

@@ -135,88 +135,50 @@ bool TIndexFile::PhysicalFirstLast(bool first) {
   return true;
 }
 
-void TIndexFile::FirstKey() {
+void TIndexFile::FirstKey() { EndKey(true); }
+
+void TIndexFile::LastKey() { EndKey(false); }
+
+void TIndexFile::EndKey(bool first) {
   if (PhysicalOrder()) {
-    PhysicalFirstLast(true);
+    PhysicalFirstLast(first);
     return;
   }
   if (VisibleCount() == 0 || RootPage() == 0) {
     SetEmptyCursor();
     return;
   }
-  while (!TryFirstKey()) {
+  while (!TryEndKey(first)) {
   }
 }
 
-bool TIndexFile::TryFirstKey() {
+// The first (or last) visible entry: from the range's start (end) or the index's first (last)
+// entry, forward (backward) past the entries the filters hide.
+bool TIndexFile::TryEndKey(bool first) {
+  int length = FCurrent.KeyLength;
+  const uint8_t* bound = first ? FRangeStart.data() : FRangeEnd.data();
+  TDescend how = FRangeActive ? (first ? TDescend::Nearest : TDescend::AtOrBelow)
+                              : (first ? TDescend::First : TDescend::Last);
   TLeafEntry at;
-  bool fromRangeStart = FRangeActive;
-  if (!Descend(fromRangeStart ? TDescend::Nearest : TDescend::First, FRangeStart.data(), FCurrent.KeyLength, at)) {
-    return false;
-  }
+  if (!Descend(how, bound, length, at)) return false;
   if (at.Leaf == nullptr) {
     SetEmptyCursor();
     return true;
   }
   bool moved = true;
-  if (fromRangeStart && CompareKeys(at.Leaf->Key(at.Entry), FRangeStart.data(), FCurrent.KeyLength) < 0) {
-    if (!Step(at, true, moved)) return false;
+  if (FRangeActive) {
+    int order = CompareKeys(at.Leaf->Key(at.Entry), bound, length);
+    if (first ? order < 0 : order > 0) {
+      if (!Step(at, first, moved)) return false;
+    }
   }
   if (FBitmapMode) {
     while (moved && !Visible(at)) {
-      if (!Step(at, true, moved)) return false;
+      if (!Step(at, first, moved)) return false;
     }
   } else if (FRangeActive && moved) {
     const uint8_t* key = at.Leaf->Key(at.Entry);
-    moved = CompareKeys(key, FRangeStart.data(), FCurrent.KeyLength) >= 0 &&
-            CompareKeys(key, FRangeEnd.data(), FCurrent.KeyLength) <= 0;
-  }
-  if (!moved) {
-    ReleasePage(at.Leaf);
-    SetEmptyCursor();
-    return true;
-  }
-  TakeCursor(at);
-  FAtBOF = false;
-  FAtEOF = false;
-  return true;
-}
-
-void TIndexFile::LastKey() {
-  if (PhysicalOrder()) {
-    PhysicalFirstLast(false);
-    return;
-  }
-  if (VisibleCount() == 0 || RootPage() == 0) {
-    SetEmptyCursor();
-    return;
-  }
-  while (!TryLastKey()) {
-  }
-}
-
-bool TIndexFile::TryLastKey() {
-  TLeafEntry at;
-  bool fromRangeEnd = FRangeActive;
-  if (!Descend(fromRangeEnd ? TDescend::AtOrBelow : TDescend::Last, FRangeEnd.data(), FCurrent.KeyLength, at)) {
-    return false;
-  }
-  if (at.Leaf == nullptr) {
-    SetEmptyCursor();
-    return true;
-  }
-  bool moved = true;
-  if (fromRangeEnd && CompareKeys(at.Leaf->Key(at.Entry), FRangeEnd.data(), FCurrent.KeyLength) > 0) {
-    if (!Step(at, false, moved)) return false;
-  }
-  if (FBitmapMode) {
-    while (moved && !Visible(at)) {
-      if (!Step(at, false, moved)) return false;
-    }
-  } else if (FRangeActive && moved) {
-    const uint8_t* key = at.Leaf->Key(at.Entry);
-    moved = CompareKeys(key, FRangeStart.data(), FCurrent.KeyLength) >= 0 &&
-            CompareKeys(key, FRangeEnd.data(), FCurrent.KeyLength) <= 0;
+    moved = CompareKeys(key, FRangeStart.data(), length) >= 0 && CompareKeys(key, FRangeEnd.data(), length) <= 0;
   }
   if (!moved) {
     ReleasePage(at.Leaf);
@@ -373,8 +335,8 @@ bool TIndexFile::TryFindNearest(const uint8_t* key, bool nearest, bool& found) {
   int length = FCurrent.KeyLength;
   found = false;
   if (FRangeActive && !FBitmapMode) {
-    if (CompareKeys(key, FRangeStart.data(), length) < 0) return TryFirstKey();
-    if (CompareKeys(key, FRangeEnd.data(), length) > 0) return TryLastKey();
+    if (CompareKeys(key, FRangeStart.data(), length) < 0) return TryEndKey(true);
+    if (CompareKeys(key, FRangeEnd.data(), length) > 0) return TryEndKey(false);
   }
   TLeafEntry at;
   if (!Descend(TDescend::Nearest, key, length, at)) return false;
@@ -418,7 +380,7 @@ bool TIndexFile::TryFindNearest(const uint8_t* key, bool nearest, bool& found) {
   } else if (FRangeActive && CompareKeys(at.Leaf->Key(at.Entry), FRangeEnd.data(), length) > 0) {
     // Nothing of the range lies at or after the key: the cursor rests on the range's last entry.
     ReleasePage(at.Leaf);
-    if (!TryLastKey()) return false;
+    if (!TryEndKey(false)) return false;
     FAtEOF = true;
     return true;
   }

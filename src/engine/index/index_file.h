@@ -211,8 +211,8 @@ class TIndexFile : public TFileHandler {
   bool Visible(const TLeafEntry& at) const;
   int32_t RangeStartFor(const uint8_t* key);
   int32_t RangeEndFor(const uint8_t* key);
-  bool TryFirstKey();
-  bool TryLastKey();
+  void EndKey(bool first);
+  bool TryEndKey(bool first);
   bool TryMoveBy(int32_t count);
   bool TryFindNearest(const uint8_t* key, bool nearest, bool& found);
   bool TryMarkKeyRange(const uint8_t* low, const uint8_t* high, TBitmap& bitmap);
@@ -221,6 +221,8 @@ class TIndexFile : public TFileHandler {
   TBitmap Base() const;
   bool BuildLiveBitmap();
   bool BuildRangeBitmap();
+  // Marks every record whose key lies outside [low, high] in the current index order.
+  void MarkAllBut(const uint8_t* low, const uint8_t* high, bool descending, TBitmap& bitmap);
   uint8_t EvaluateFilter(TBitmap& bitmap, int32_t parentOperator, TExpressionNode& node, bool& restart);
   bool EvaluateByScan(TBitmap& bitmap, int32_t parentOperator, const TFilter* callback,
                       const TExpressionNode* condition);

@@ -128,16 +128,9 @@ void TPage::RecomputeCompression() {
     for (int entry = 1; entry <= EntryCount; ++entry) SetPrefixTrail(entry, 0, 0);
     return;
   }
-  int keyLength = FOptions.KeyLength;
   int used = 0;
   for (int entry = 1; entry <= EntryCount; ++entry) {
-    int prefix = 0;
-    if (entry > 1 && FOptions.Compression != cmTrailing) {
-      prefix = CommonPrefix(Key(entry - 1), Key(entry), keyLength);
-      if (FOptions.Compression == cmBoth) prefix = std::min(prefix, 255);
-    }
-    uint16_t trail = FOptions.Compression == cmLeading ? 0 : ComputeTrail(Key(entry), prefix);
-    SetPrefixTrail(entry, static_cast<uint16_t>(prefix), trail);
+    RecomputeEntry(entry);
     used += EntrySize(entry);
   }
   UsedBytes = static_cast<uint16_t>(std::min(used, 0xFFFF));
@@ -152,6 +145,16 @@ void TPage::Reserve(int entries) {
   }
 }
 
+void TPage::RecomputeEntry(int entry) {
+  int prefix = 0;
+  if (entry > 1 && FOptions.Compression != cmTrailing) {
+    prefix = CommonPrefix(Key(entry - 1), Key(entry), FOptions.KeyLength);
+    if (FOptions.Compression == cmBoth) prefix = std::min(prefix, 255);
+  }
+  uint16_t trail = FOptions.Compression == cmLeading ? 0 : ComputeTrail(Key(entry), prefix);
+  SetPrefixTrail(entry, static_cast<uint16_t>(prefix), trail);
+}
+
 void TPage::InsertEntry(int position, const uint8_t* key, uint32_t value, uint32_t subtreeCount) {
   Reserve(EntryCount + 1);
   uint8_t* at = Slot(position);
@@ -161,15 +164,43 @@ void TPage::InsertEntry(int position, const uint8_t* key, uint32_t value, uint32
   SetValue(position, value);
   SetSubtreeCount(position, subtreeCount);
   SetPrefixTrail(position, 0, 0);
-  RecomputeCompression();
+  if (IsCompressedLeaf()) {
+    // Only the new entry and the one after it (whose prefix was shared with another entry)
+    // change their compression.
+    int used = UsedBytes;
+    if (position < EntryCount) used -= EntrySize(position + 1);
+    RecomputeEntry(position);
+    used += EntrySize(position);
+    if (position < EntryCount) {
+      RecomputeEntry(position + 1);
+      used += EntrySize(position + 1);
+    }
+    UsedBytes = static_cast<uint16_t>(std::min(used, 0xFFFF));
+  } else {
+    UsedBytes = 0;
+  }
   Modified = true;
 }
 
 void TPage::RemoveEntry(int position) {
+  int used = UsedBytes;
+  bool compressed = IsCompressedLeaf();
+  if (compressed) {
+    used -= EntrySize(position);
+    if (position < EntryCount) used -= EntrySize(position + 1);
+  }
   uint8_t* at = Slot(position);
   std::memmove(at, at + SlotSize(), static_cast<size_t>(EntryCount - position) * SlotSize());
   --EntryCount;
-  RecomputeCompression();
+  if (compressed) {
+    if (position <= EntryCount) {
+      RecomputeEntry(position);
+      used += EntrySize(position);
+    }
+    UsedBytes = static_cast<uint16_t>(std::max(0, std::min(used, 0xFFFF)));
+  } else {
+    UsedBytes = 0;
+  }
   Modified = true;
 }
 

@@ -105,6 +105,8 @@ class TPage {
   // Bytes of the compressible part of a key: the whole key, or the part before the suffix.
   int CompressibleLength() const;
   uint16_t ComputeTrail(const uint8_t* key, int prefix) const;
+  // Recomputes P and T of one entry against the entry before it.
+  void RecomputeEntry(int entry);
   void SetPrefixTrail(int entry, uint16_t prefix, uint16_t trail);
   void Reserve(int entries);
 

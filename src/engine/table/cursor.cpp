@@ -7,6 +7,7 @@
 #include "engine/base/byte_order.h"
 #include "engine/base/errors.h"
 #include "engine/base/session.h"
+#include "engine/index/filter_block.h"
 #include "engine/index/key.h"
 #include "engine/table/data_file.h"
 
@@ -388,6 +389,12 @@ uint16_t TDataFile::AddFilter(TExpressionPtr condition, bool afterEarlierFilters
 uint16_t TDataFile::AddFilter(TFilterCallback callback, TFilter** handle) {
   if (FIndexFile->FilterCount() >= TIndexFile::kMaxFilters) Raise(kErrTooManyFilters);
   return FIndexFile->AddFilter(std::move(callback), handle);
+}
+
+uint16_t TDataFile::AddFilter(const uint8_t* filterBlock, size_t size, TFilter** handle) {
+  TReadScope scope(*this);
+  if (FIndexFile->FilterCount() >= TIndexFile::kMaxFilters) Raise(kErrTooManyFilters);
+  return FIndexFile->AddFilter(ParseFilterBlock(filterBlock, size, *this), false, handle);
 }
 
 uint16_t TDataFile::DropFilter(TFilter* handle) {

@@ -28,7 +28,11 @@ double LocalDateTimeNow() {
 
 }  // namespace
 
-TDataFile::TDataFile() : FIndexFile(std::make_unique<TIndexFile>(*this)) {}
+TDataFile::TDataFile()
+    : FIndexFile(std::make_unique<TIndexFile>(*this)),
+      FFetchColumn([this](const TExpressionNode& column, const void* record, TExpressionValue& value) {
+        FetchColumn(column, record, value);
+      }) {}
 
 TDataFile::~TDataFile() { TDataFile::Close(); }
 
@@ -150,6 +154,7 @@ void TDataFile::Open() {
   FLockedRecords.clear();
   FInBatch = FDeferredUpdates = FChanged = false;
   FRecordReads = 0;
+  FRecordsTested = 0;
   TFileHandler::Open();
   try {
     ReadHeader();
@@ -171,6 +176,7 @@ void TDataFile::Open() {
     FIndexFile->SetInMemory(InMemory());
     FIndexFile->SetExclusive(Exclusive());
     FIndexFile->SetReadOnly(ReadOnly());
+    FIndexFile->SetWriteThrough(WriteThrough());
     if (FHeader.BlobFieldCount > 0) {
       PrepareBlobFile();
       FBlobFile->Open();

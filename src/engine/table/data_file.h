@@ -15,6 +15,7 @@
 #include "engine/base/field_desc.h"
 #include "engine/base/file_handler.h"
 #include "engine/blob/blob_file.h"
+#include "engine/expr/evaluate.h"
 #include "engine/index/index_file.h"
 #include "engine/index/index_owner.h"
 #include "engine/table/data_header.h"
@@ -101,8 +102,11 @@ class TDataFile : public TFileHandler, public TIndexOwner {
   int ReadAheadCount() const { return FReadAheadCount; }
   // Reads of records from the data file since the table was opened.
   long RecordReads() const { return FRecordReads; }
+  // Records tested against a filter's condition one by one since the table was opened.
+  long RecordsTested() const { return FRecordsTested; }
   int CacheCapacity() const { return FRecordCache.Capacity(); }
   TRecord* CurrentRecord() const { return FCurrentRecord; }
+  void NoteRecordPinned(TRecord* record) { FRecordCache.NotePinned(record); }
   // Reads field `fieldNo` of an image: answers whether it is null and fills `value` (PhysSize
   // bytes, zero-filled first).
   bool GetField(bool working, int fieldNo, const uint8_t* image, uint8_t* value) const;
@@ -153,6 +157,8 @@ class TDataFile : public TFileHandler, public TIndexOwner {
   // Filters: statuses 0, 9482 (raised), 10050, 10051.
   uint16_t AddFilter(TExpressionPtr condition, bool afterEarlierFilters, TFilter** handle);
   uint16_t AddFilter(TFilterCallback callback, TFilter** handle);
+  // A filter from a dataset's filter expression block.
+  uint16_t AddFilter(const uint8_t* filterBlock, size_t size, TFilter** handle);
   uint16_t DropFilter(TFilter* handle);
   uint16_t ActivateFilter(TFilter* handle);
   uint16_t DeactivateFilter(TFilter* handle);
@@ -301,6 +307,8 @@ class TDataFile : public TFileHandler, public TIndexOwner {
   uint16_t BlobField(bool working, int fieldNo, const TFieldDesc** field) const;
   int32_t BlobHandle(const TFieldDesc& field, const uint8_t* image) const;
   bool CheckLimit(const std::string& limit, bool minimum, const TFieldDesc& field, const uint8_t* value) const;
+  // The column fetch of conditions and computed fields: the field from the record image.
+  void FetchColumn(const TExpressionNode& column, const void* record, TExpressionValue& value) const;
   TCursorMemo RememberPosition();
   void ReturnToPosition(const TCursorMemo& memo);
 
@@ -346,7 +354,9 @@ class TDataFile : public TFileHandler, public TIndexOwner {
   TRecord* FCurrentRecord = nullptr;
   int FReadAheadCount = 1;
   std::vector<uint8_t> FRunBuffer;
+  std::vector<TRecord*> FMarked;  // buffers of a run being read
   long FRecordReads = 0;
+  long FRecordsTested = 0;
 
   // Locks held by this cursor
   bool FSemaphoreHeld = false;
@@ -361,6 +371,7 @@ class TDataFile : public TFileHandler, public TIndexOwner {
   uint16_t FLockWaitTime = 100;
   int FReadScopeDepth = 0;
   std::vector<uint8_t> FFilterImage;
+  TFetchColumn FFetchColumn;
   // Marks of the SQL engine on its source tables.
   bool FSqlSource = false;
   bool FSqlSourceSecond = false;

@@ -2,8 +2,10 @@
 // a table without a slot-status index.
 #include <strings.h>
 
+#include <algorithm>
 #include <cstring>
 
+#include "engine/expr/evaluate.h"
 #include "engine/index/bitmap.h"
 #include "engine/table/data_file.h"
 
@@ -36,10 +38,17 @@ bool TDataFile::MarkLiveSlots(TBitmap& live) {
   return true;
 }
 
+void TDataFile::FetchColumn(const TExpressionNode& column, const void* record, TExpressionValue& value) const {
+  uint8_t bytes[256];
+  value.IsNull = GetField(true, column.FieldNo, static_cast<const uint8_t*>(record), bytes);
+  const TFieldDesc& field = GetFieldDesc(true, column.FieldNo);
+  value.Value.fill(0);
+  std::memcpy(value.Value.data(), bytes, std::min<size_t>(field.PhysSize, kValueSize));
+}
+
 bool TDataFile::RecordPasses(const TExpressionNode& condition, const uint8_t* image) {
-  (void)condition;
-  (void)image;
-  return true;
+  ++FRecordsTested;
+  return IsTrue(EvaluateExpression(condition, image, FHeader.LanguageId, FHeader.SortId, &FFetchColumn));
 }
 
 }  // namespace tarnel

@@ -197,6 +197,7 @@ void TDataFile::CreateNew() {
     FIndexFile->SetExclusive(Exclusive());
     FIndexFile->SetReadOnly(ReadOnly());
     FIndexFile->SetInMemory(InMemory());
+    FIndexFile->SetWriteThrough(WriteThrough());
     FIndexFile->CreateNew();
     if (FHeader.BlobFieldCount > 0) {
       PrepareBlobFile();

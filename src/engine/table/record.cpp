@@ -39,7 +39,7 @@ void TRecord::SaveTo(uint8_t* bytes) {
 
 void TRecord::Pin() {
   if (PinCount >= kMaxPins) RaiseEngineError(kErrRecordBuffersCorrupt, Owner.FileName());
-  ++PinCount;
+  if (PinCount++ == 0) Owner.NoteRecordPinned(this);
 }
 
 void TRecord::SetRecordNo(int32_t recordNo) {

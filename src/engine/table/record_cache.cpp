@@ -1,5 +1,7 @@
 #include "engine/table/record_cache.h"
 
+#include <algorithm>
+
 namespace tarnel {
 
 TRecord* TRecordCache::Find(int32_t recordNo) const {
@@ -38,6 +40,7 @@ void TRecordCache::TrimTo(int count) {
   while (Count() > count && record != nullptr) {
     TRecord* newer = record->Newer;
     if (record->PinCount == 0 && !record->Modified) {
+      FPinned.erase(std::remove(FPinned.begin(), FPinned.end(), record), FPinned.end());
       Renumber(record, 0);
       Unlink(record);
       FBuffers.erase(record);
@@ -46,7 +49,13 @@ void TRecordCache::TrimTo(int count) {
   }
 }
 
+void TRecordCache::UnpinAll() {
+  for (TRecord* record : FPinned) record->PinCount = 0;
+  FPinned.clear();
+}
+
 void TRecordCache::Clear() {
+  FPinned.clear();
   FByNumber.clear();
   FBuffers.clear();
   FNewest = nullptr;

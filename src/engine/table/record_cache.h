@@ -33,6 +33,10 @@ class TRecordCache {
   // Frees clean, unpinned buffers from the rear until at most `count` remain.
   void TrimTo(int count);
   void Clear();
+  // Buffers that were pinned since the last UnpinAll, so that unpinning everything after a
+  // change costs the pins, not the cache.
+  void NotePinned(TRecord* record) { FPinned.push_back(record); }
+  void UnpinAll();
   template <typename Visit>
   void ForEach(Visit visit) {
     for (TRecord* record = FNewest; record != nullptr; record = record->Older) visit(*record);
@@ -47,6 +51,7 @@ class TRecordCache {
   TRecord* FNewest = nullptr;
   TRecord* FOldest = nullptr;
   int FCapacity = 0;
+  std::vector<TRecord*> FPinned;
 };
 
 }  // namespace tarnel

@@ -81,61 +81,47 @@ void TDataFile::InitRecord(uint8_t* image) {
   }
 }
 
+namespace {
+
+template <typename T>
+int Order(T a, T b) {
+  return a < b ? -1 : (a > b ? 1 : 0);
+}
+
+}  // namespace
+
 bool TDataFile::CheckLimit(const std::string& limit, bool minimum, const TFieldDesc& field,
                            const uint8_t* value) const {
-  uint8_t bound[256];
+  uint8_t bound[256] = {};
   int order = 0;
+  if (field.FieldType == dtString) {
+    std::memcpy(bound, limit.data(), std::min<size_t>(limit.size(), field.FieldSize));
+    order = FHeader.LanguageId != 0
+                ? CompareCollated(FHeader.LanguageId, FHeader.SortId, value, field.PhysSize, bound, field.PhysSize)
+                : Order(std::memcmp(value, bound, field.PhysSize), 0);
+    return minimum ? order >= 0 : order <= 0;
+  }
   switch (field.FieldType) {
-    case dtString: {
-      std::memset(bound, 0, sizeof bound);
-      std::memcpy(bound, limit.data(), std::min<size_t>(limit.size(), field.FieldSize));
-      if (FHeader.LanguageId != 0) {
-        order = CompareCollated(FHeader.LanguageId, FHeader.SortId, value, field.PhysSize, bound, field.PhysSize);
-      } else {
-        order = std::memcmp(value, bound, field.PhysSize);
-      }
-      break;
-    }
     case dtDate:
     case dtTime:
-    case dtInteger: {
-      TextToStoredValue(limit, field, FHeader.LanguageId, false, bound);
-      int32_t a = GetI32(value);
-      int32_t b = GetI32(bound);
-      order = a < b ? -1 : (a > b ? 1 : 0);
-      break;
-    }
-    case dtSmallInt: {
-      TextToStoredValue(limit, field, FHeader.LanguageId, false, bound);
-      int16_t a = GetI16(value);
-      int16_t b = GetI16(bound);
-      order = a < b ? -1 : (a > b ? 1 : 0);
-      break;
-    }
-    case dtWord: {
-      TextToStoredValue(limit, field, FHeader.LanguageId, false, bound);
-      uint16_t a = GetU16(value);
-      uint16_t b = GetU16(bound);
-      order = a < b ? -1 : (a > b ? 1 : 0);
-      break;
-    }
+    case dtInteger:
+    case dtSmallInt:
+    case dtWord:
     case dtFloat:
-    case dtTimeStamp: {
+    case dtTimeStamp:
+    case dtBCD:
       TextToStoredValue(limit, field, FHeader.LanguageId, false, bound);
-      double a = GetF64(value);
-      double b = GetF64(bound);
-      order = a < b ? -1 : (a > b ? 1 : 0);
       break;
-    }
-    case dtBCD: {
-      TextToStoredValue(limit, field, FHeader.LanguageId, false, bound);
-      int64_t a = GetI64(value);
-      int64_t b = GetI64(bound);
-      order = a < b ? -1 : (a > b ? 1 : 0);
-      break;
-    }
     default:
       return true;
+  }
+  switch (field.FieldType) {
+    case dtSmallInt: order = Order(GetI16(value), GetI16(bound)); break;
+    case dtWord: order = Order(GetU16(value), GetU16(bound)); break;
+    case dtFloat:
+    case dtTimeStamp: order = Order(GetF64(value), GetF64(bound)); break;
+    case dtBCD: order = Order(GetI64(value), GetI64(bound)); break;
+    default: order = Order(GetI32(value), GetI32(bound)); break;
   }
   return minimum ? order >= 0 : order <= 0;
 }

@@ -6,6 +6,7 @@
 
 #include "engine/base/byte_order.h"
 #include "engine/base/errors.h"
+#include "engine/expr/evaluate.h"
 #include "engine/table/data_file.h"
 
 namespace tarnel {
@@ -15,6 +16,7 @@ namespace {
 constexpr int kRecordCacheBytes = 131070;
 constexpr int kMaxCacheBuffers = 65535;
 constexpr int kBatchCacheGrowth = 1024;
+constexpr int kMaxSkippedModified = 32;
 
 }  // namespace
 
@@ -32,8 +34,13 @@ TRecord* TDataFile::NewOrFreeBuffer() {
 
 TRecord* TDataFile::GetFreeBuffer() {
   for (int attempt = 0;; ++attempt) {
+    int skipped = 0;
     for (TRecord* record = FRecordCache.Rear(); record != nullptr; record = record->Newer) {
+      if (record->Modified) ++skipped;
       if (!record->Modified && record->PinCount == 0 && !record->Marked) {
+        // Modified buffers that gather at the rear would be stepped over by every later search:
+        // they are written now, in runs, as they would be once no clean buffer was left.
+        if (skipped > kMaxSkippedModified && !FInBatch) FlushRecords();
         record->PinCount = 0;
         FRecordCache.Renumber(record, 0);
         record->Clear(false);
@@ -68,7 +75,10 @@ TRecord* TDataFile::GetRecordBuffer(int32_t recordNo, bool readAhead, int direct
   if (TRecord* cached = FRecordCache.Find(recordNo)) {
     cached->Pin();
     FRecordCache.MoveToFront(cached);
-    if (!cached->Evaluated) ComputeFields(cached->Image());
+    if (!cached->Evaluated && FHasComputedFields) {
+      ComputeFields(cached->Image());
+      cached->Evaluated = true;
+    }
     return cached;
   }
   if (!FReadLockPerOperation && EnterRead()) return nullptr;
@@ -83,15 +93,22 @@ TRecord* TDataFile::GetRecordBuffer(int32_t recordNo, bool readAhead, int direct
   TRecord* record = ReadRecords(recordNo, std::max(count, 1), direction);
   if (record == nullptr) Raise(kErrRecordBuffersCorrupt);
   record->Pin();
-  if (!record->Evaluated) ComputeFields(record->Image());
+  if (!record->Evaluated && FHasComputedFields) {
+    ComputeFields(record->Image());
+    record->Evaluated = true;
+  }
   return record;
 }
 
 TRecord* TDataFile::ReadRecords(int32_t recordNo, int count, int direction) {
   int32_t first = direction == 2 ? recordNo - count + 1 : recordNo;
   int32_t last = first + count - 1;
+  FMarked.clear();
   for (int32_t n = first; n <= last; ++n) {
-    if (TRecord* cached = FRecordCache.Find(n)) cached->Marked = true;
+    if (TRecord* cached = FRecordCache.Find(n)) {
+      cached->Marked = true;
+      FMarked.push_back(cached);
+    }
   }
   size_t size = static_cast<size_t>(count) * FHeader.RecordSize;
   FRunBuffer.resize(size);
@@ -113,7 +130,7 @@ TRecord* TDataFile::ReadRecords(int32_t recordNo, int count, int direction) {
   } else {
     for (int32_t n = last; n >= first; --n) load(n);
   }
-  FRecordCache.ForEach([](TRecord& record) { record.Marked = false; });
+  for (TRecord* record : FMarked) record->Marked = false;
   TRecord* result = FRecordCache.Find(recordNo);
   if (result != nullptr) FRecordCache.MoveToFront(result);
   return result;
@@ -141,6 +158,7 @@ bool TDataFile::FlushRecords() {
 }
 
 void TDataFile::InvalidateRecords() {
+  FRecordCache.UnpinAll();
   FRecordCache.ForEach([&](TRecord& record) {
     record.PinCount = 0;
     record.Clear(false);
@@ -152,9 +170,7 @@ void TDataFile::InvalidateRecords() {
   FCurrentRecord = nullptr;
 }
 
-void TDataFile::UnpinRecords() {
-  FRecordCache.ForEach([](TRecord& record) { record.PinCount = 0; });
-}
+void TDataFile::UnpinRecords() { FRecordCache.UnpinAll(); }
 
 void TDataFile::FreeAllBuffers() {
   FCurrentRecord = nullptr;
@@ -254,7 +270,14 @@ void TDataFile::PutField(bool working, int fieldNo, bool force, const uint8_t* v
 }
 
 void TDataFile::ComputeFields(uint8_t* image) {
-  (void)image;
+  if (!FHasComputedFields) return;
+  for (int fieldNo = 1; fieldNo <= FWorkingCount; ++fieldNo) {
+    const TFieldDesc& field = FWorkingFields[static_cast<size_t>(fieldNo - 1)];
+    if (!field.Computed || field.CompiledExpression == nullptr) continue;
+    const auto& tree = *static_cast<const TExpressionNode*>(field.CompiledExpression);
+    TExpressionValue value = EvaluateExpression(tree, image, FHeader.LanguageId, FHeader.SortId, &FFetchColumn);
+    PutField(true, fieldNo, true, value.IsNull ? nullptr : value.Value.data(), image);
+  }
 }
 
 }  // namespace tarnel
