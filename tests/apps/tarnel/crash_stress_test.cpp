@@ -16,7 +16,7 @@ double StressSeconds() {
   return seconds != nullptr ? std::atof(seconds) : 60.0;
 }
 
-TEST(CrashSurvivalStressTest, HundredsOfKilledImports) {
+TEST(CrashSurvivalStressTest, KilledImportsForTheStressSeconds) {
   TTempDir directory;
   TCrashOptions options;
   options.Runs = 20;
