@@ -79,6 +79,9 @@ class TTableBuilder {
       FDefinition.Password = CodePageText(FArguments.Value("password"), "the password");
     }
     FDefinition.Description = CodePageText(FArguments.Value("description"), "the description");
+    if (FDefinition.Description.size() > kMaxDescriptionLength) {
+      throw EUsageError("--description has at most " + std::to_string(kMaxDescriptionLength) + " characters");
+    }
     return FDefinition;
   }
 
@@ -117,6 +120,9 @@ class TTableBuilder {
     TFieldDesc field;
     field.FieldNo = static_cast<uint16_t>(FDefinition.Fields.size() + 1);
     field.FieldName = CodePageText(parts[0], "the field name " + parts[0]);
+    if (field.FieldName.size() > kMaxFieldNameLength) {
+      throw bad("a field name has at most " + std::to_string(kMaxFieldNameLength) + " characters");
+    }
     if (!TypeFromName(parts[1], field.FieldType, field.SubType)) throw bad("unknown type " + parts[1]);
     parts.erase(parts.begin(), parts.begin() + 2);
     if (!parts.empty() && Is(parts.back(), "required")) {
@@ -167,6 +173,10 @@ class TTableBuilder {
     }
     TIndexDescriptor index;
     index.IndexName = CodePageText(parts[0], "the index name " + parts[0]);
+    if (index.IndexName.size() > kMaxFieldNameLength) {
+      throw EUsageError("--index " + spec + ": an index name has at most " + std::to_string(kMaxFieldNameLength) +
+                        " characters");
+    }
     SetIndexFields(index, SplitList(parts[1]), "--index " + spec);
     for (size_t i = 2; i < parts.size(); ++i) {
       if (Is(parts[i], "unique")) {
@@ -187,6 +197,10 @@ class TTableBuilder {
     if (equals == std::string::npos) throw EUsageError("--" + option + " " + spec + ": give NAME=TEXT");
     TFieldDesc& field = FieldNamed(spec.substr(0, equals), "--" + option);
     std::string text = TableText(field, spec.substr(equals + 1), option == "default", "--" + option + " " + spec);
+    if (text.size() > kMaxValidityTextLength) {
+      throw EUsageError("--" + option + " " + spec + ": the table keeps at most " +
+                        std::to_string(kMaxValidityTextLength) + " characters of it");
+    }
     (option == "default" ? field.DefaultValue : option == "min" ? field.MinValue : field.MaxValue) = text;
   }
 

@@ -4,6 +4,7 @@
 #include <sys/stat.h>
 
 #include <cmath>
+#include <cstdio>
 
 #include "apps/tarnel/commands.h"
 #include "apps/tarnel/field_text.h"

@@ -3,7 +3,6 @@
 #include <strings.h>
 
 #include "apps/tarnel/command_line.h"
-#include "engine/base/byte_order.h"
 #include "engine/base/errors.h"
 #include "engine/base/session.h"
 #include "platform/locale/code_page.h"
