@@ -17,9 +17,6 @@ namespace tarnel {
 namespace {
 
 constexpr char kExtension[] = ".BLB";
-constexpr char kRecursivePointer[] = "Recursive intra-block pointer in BLOB file for physical record # ";
-constexpr char kInvalidPointer[] = "Invalid intra-block pointer in BLOB file for physical record # ";
-constexpr char kErrorFixed[] = "error fixed";
 
 uint32_t CheckedBlockSize(const TTableContext& table, uint32_t blobBlockSize) {
   if (blobBlockSize == 0) return kDefaultBlobBlockSize;
@@ -51,6 +48,10 @@ uint16_t TBlobFile::Status(uint16_t code) const {
 
 uint32_t TBlobFile::BlocksFor(uint64_t bytes) const {
   return static_cast<uint32_t>((bytes + DataSize() - 1) / DataSize());
+}
+
+std::string BlobRepairMessage(const char* damage, int32_t recordNumber) {
+  return damage + std::to_string(recordNumber) + ", " + kErrorFixedRepair;
 }
 
 // ---- the file and its header
@@ -367,23 +368,23 @@ void TBlobFile::FreeChain(TBlockPin& start, int32_t recordNumber, uint32_t block
     const char* damage = nullptr;
     TBlockPin nextPin;
     if (visited.count(next) != 0) {
-      damage = kRecursivePointer;
+      damage = kRecursivePointerRepair;
     } else if (!FCache.IsBlockOffset(next) ||
                uint64_t{next} + BlobBlockSize() > FHeader.EndOfFile) {
-      damage = kInvalidPointer;
+      damage = kInvalidPointerRepair;
     } else {
       uint32_t seen = static_cast<uint32_t>(visited.size());
       uint32_t wanted = blockCount > seen ? blockCount - seen : 1;
       nextPin = GetChainBlock(next, wanted);
       if (nextPin->PinCount > 1) {
-        damage = kRecursivePointer;
+        damage = kRecursivePointerRepair;
       } else if (nextPin->Header.OwnerRecord != recordNumber) {
-        damage = kInvalidPointer;
+        damage = kInvalidPointerRepair;
       }
     }
     if (damage != nullptr) {
       if (!FTable.RepairMode()) RaiseForTable(kErrInvalidBlobOffset);
-      FTable.RepairMessage(damage + std::to_string(recordNumber) + ", " + kErrorFixed);
+      FTable.RepairMessage(BlobRepairMessage(damage, recordNumber));
       current->Header.NextBlock = 0;
       current->Modified = true;
       break;

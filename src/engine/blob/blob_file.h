@@ -24,6 +24,13 @@ namespace tarnel {
 
 class TTableContext;
 
+// The corrections repair mode makes to a damaged chain are reported in these words: the kind of
+// damage, the record number, ", " and "error fixed".
+constexpr char kRecursivePointerRepair[] = "Recursive intra-block pointer in BLOB file for physical record # ";
+constexpr char kInvalidPointerRepair[] = "Invalid intra-block pointer in BLOB file for physical record # ";
+constexpr char kErrorFixedRepair[] = "error fixed";
+std::string BlobRepairMessage(const char* damage, int32_t recordNumber);
+
 // Offset in the record image of the null byte of a BLOB field, by field number; the 4-byte
 // reference follows it.
 using TBlobFieldOffset = std::function<uint16_t(uint16_t fieldNumber)>;

@@ -159,6 +159,10 @@ class TIndexFile : public TFileHandler {
   int32_t CountMatches(int32_t op, const TExpressionNode& column, int partialLength,
                        const TExpressionNode* constant);
 
+  // The 4096 bytes stored at `offset`, descrambled (zero beyond the end of the file), for the
+  // checks that compare a page's encoding with what the file holds.
+  void ReadStoredPage(uint32_t offset, uint8_t* image);
+
   // Page reads from disk since the file was opened (for tests and diagnostics).
   long PageReads() const { return FPageReads; }
 

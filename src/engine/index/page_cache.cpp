@@ -101,6 +101,13 @@ TPage* TIndexFile::GetPage(uint32_t offset, bool newPage) {
   return page;
 }
 
+void TIndexFile::ReadStoredPage(uint32_t offset, uint8_t* image) {
+  std::memset(image, 0, kPageSize);
+  Seek(offset, 0);
+  Read(image, kPageSize, true);
+  if (FOwner.Scrambled()) ScrambleBlock(image, kPageSize, kBlockKey1, kBlockKey2);
+}
+
 void TIndexFile::ReleasePage(TPage* page) {
   if (page != nullptr && page->PinCount > 0) --page->PinCount;
 }

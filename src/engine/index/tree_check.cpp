@@ -46,6 +46,8 @@ class TTreeWalker {
       Problem(Where(offset) + "tree deeper than 64 levels");
       return false;
     }
+    // A page the tree refers to belongs to it, even when it cannot be read.
+    FReport.TreePages.push_back(offset);
     TPage* page = nullptr;
     try {
       page = FFile.GetPage(offset, false);
@@ -138,7 +140,45 @@ class TTreeWalker {
         break;
       }
     }
-    return ok;
+    return CheckEncoding(page) && ok;
+  }
+
+  // A page the engine wrote holds exactly the encoding of its entries, with the prefix and trail
+  // lengths the encoder computes; anything else was not written by it (or not completely).
+  bool CheckEncoding(const TPage& page) {
+    uint32_t offset = page.PageOffset;
+    TPage canonical = page;
+    canonical.RecomputeCompression();
+    if (canonical.UsedBytes != page.UsedBytes) {
+      Problem(Where(offset) + "used bytes " + std::to_string(page.UsedBytes) + ", its entries take " +
+              std::to_string(canonical.UsedBytes));
+      return false;
+    }
+    for (int entry = 1; entry <= page.EntryCount; ++entry) {
+      if (canonical.PrefixLength(entry) != page.PrefixLength(entry) ||
+          canonical.TrailLength(entry) != page.TrailLength(entry)) {
+        Problem(Where(offset) + "entry " + std::to_string(entry) + " compressed with prefix " +
+                std::to_string(page.PrefixLength(entry)) + " and trail " + std::to_string(page.TrailLength(entry)) +
+                ", expected " + std::to_string(canonical.PrefixLength(entry)) + " and " +
+                std::to_string(canonical.TrailLength(entry)));
+        return false;
+      }
+    }
+    if (page.Modified) return true;  // not written yet: the file holds an older image
+    std::vector<uint8_t> stored(kPageSize);
+    std::vector<uint8_t> encoded(kPageSize);
+    FFile.ReadStoredPage(offset, stored.data());
+    try {
+      page.EncodePage(encoded.data(), FFile.FileName());
+    } catch (const EDBEngineError& error) {
+      Problem(Where(offset) + error.what());
+      return false;
+    }
+    if (stored != encoded) {
+      Problem(Where(offset) + "stored bytes differ from the encoding of its entries");
+      return false;
+    }
+    return true;
   }
 
   void CheckChains() {
@@ -190,7 +230,14 @@ TTreeReport CheckTree(TIndexFile& file, uint8_t number, bool collectEntries) {
       break;
     }
     if (walker.Seen().count(offset)) walker.Problem("page " + std::to_string(offset) + " is free and in the tree");
-    TPage* page = file.GetPage(offset, true);
+    report.FreeList.push_back(offset);
+    TPage* page = nullptr;
+    try {
+      page = file.GetPage(offset, true);
+    } catch (const EDBEngineError& error) {
+      walker.Problem("free page " + std::to_string(offset) + ": " + error.what());
+      break;
+    }
     if (page == nullptr) break;
     offset = page->NextPage;
     file.ReleasePage(page);

@@ -233,6 +233,12 @@ class TDataFile : public TFileHandler, public TIndexOwner {
   void Flush(bool trim, bool forceHeader, bool forceIndexHeader);
   // Asks the operating system to write its buffers of the table's files to the disk.
   void FlushToDisk();
+  // Writes everything an exclusive table still holds in its caches and puts it on the disk; the
+  // cursor stays where it is. The data file's header, which says how many records there are,
+  // goes last, after the records, the BLOB blocks and the index pages they refer to, so that a
+  // crash at any moment leaves every record the header counts complete (the indexes can always
+  // be rebuilt from the records, the BLOBs cannot). A shared table writes after every change.
+  void WriteChanges();
 
   TIndexFile& IndexFile() { return *FIndexFile; }
   // The BLOB file, or nullptr for a table without BLOB fields.

@@ -294,6 +294,22 @@ void TDataFile::FlushToDisk() {
   if (HasBlobFile()) FBlobFile->Flush();
 }
 
+void TDataFile::WriteChanges() {
+  if (!Active() || ReadOnly()) return;
+  UnpinAll();
+  FlushRecords();
+  if (HasBlobFile()) {
+    FBlobFile->FlushBlocks();
+    FBlobFile->WriteHeader(true);
+  }
+  FIndexFile->FlushPages();
+  FIndexFile->WriteHeader(true);
+  FlushToDisk();
+  WriteHeader(true);
+  FlushToDisk();
+  if (FCurrentRecord != nullptr) FCurrentRecord->Pin();
+}
+
 void TDataFile::SetReadLockPerOperation(bool value) {
   if (!Active()) FReadLockPerOperation = value;
 }
