@@ -2,7 +2,10 @@
 // engine and then for the other in the same process, and a table of both times, their ratio
 // and the memory each took. Read-only workloads run three times and keep the best time.
 //
-//   engine_bench [--sizes=10000,1000000] [--dir=DIRECTORY] [Google Benchmark flags]
+//   engine_bench [--sizes=10000,1000000] [--dir=DIRECTORY] [--keep] [Google Benchmark flags]
+//
+// With --keep the tables stay in DIRECTORY after the run, and a later run with --keep on the same
+// directory uses them instead of running the bulk insert first (for looking at one workload).
 #include <benchmark/benchmark.h>
 #include <sqlite3.h>
 #include <unistd.h>
@@ -266,7 +269,7 @@ bool CompareContents() {
 }
 
 // Takes --sizes= and --dir= out of the arguments, leaving the rest to Google Benchmark.
-void ParseArguments(int& argc, char** argv, std::vector<int64_t>& sizes, std::string& directory) {
+void ParseArguments(int& argc, char** argv, std::vector<int64_t>& sizes, std::string& directory, bool& keep) {
   int kept = 1;
   for (int i = 1; i < argc; ++i) {
     std::string argument = argv[i];
@@ -280,6 +283,8 @@ void ParseArguments(int& argc, char** argv, std::vector<int64_t>& sizes, std::st
       }
     } else if (argument.rfind("--dir=", 0) == 0) {
       directory = argument.substr(6);
+    } else if (argument == "--keep") {
+      keep = true;
     } else {
       argv[kept++] = argv[i];
     }
@@ -293,7 +298,8 @@ int Main(int argc, char** argv) {
   std::vector<int64_t> sizes = {10000, 1000000};
   const char* temp = std::getenv("TMPDIR");
   std::string directory;
-  ParseArguments(argc, argv, sizes, directory);
+  bool keep = false;
+  ParseArguments(argc, argv, sizes, directory, keep);
   bool temporary = directory.empty();
   if (temporary) directory = std::string(temp != nullptr ? temp : "/tmp") + "/tarnel-bench-" + std::to_string(::getpid());
   benchmark::Initialize(&argc, argv);
@@ -307,6 +313,11 @@ int Main(int argc, char** argv) {
     std::filesystem::create_directories(run->Directory);
     run->Engines[0] = std::make_unique<TTarnelEngine>(run->Directory, size);
     run->Engines[1] = std::make_unique<TSqliteEngine>(run->Directory, size);
+    if (keep) {
+      // Tables kept by an earlier run count as built.
+      run->Built[0] = std::filesystem::exists(run->Directory + "/BENCH.DAT");
+      run->Built[1] = std::filesystem::exists(run->Directory + "/bench.sqlite");
+    }
     Register(*run);
     gRuns.push_back(std::move(run));
   }
@@ -317,8 +328,10 @@ int Main(int argc, char** argv) {
   gRuns.clear();
   ShutdownEngine();
   benchmark::Shutdown();
-  for (int64_t size : sizes) std::filesystem::remove_all(directory + "/n" + std::to_string(size));
-  if (temporary) std::filesystem::remove_all(directory);
+  if (!keep) {
+    for (int64_t size : sizes) std::filesystem::remove_all(directory + "/n" + std::to_string(size));
+    if (temporary) std::filesystem::remove_all(directory);
+  }
   return agree ? 0 : 1;
 }
 
