@@ -12,6 +12,8 @@ namespace tarnel::ui {
 
 namespace {
 
+constexpr int kTextWidth = 300;
+
 QLabel* NewLabel(QWidget* parent, const char* name) {
   QLabel* label = new QLabel(parent);
   label->setObjectName(name);
@@ -26,13 +28,11 @@ TAboutDialog::TAboutDialog(QWidget* parent) : QDialog(parent) {
   setWindowFlags(Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint);
   setModal(true);
 
-  QLabel* icon = new QLabel(this);
-  QIcon windowIcon = QApplication::windowIcon().isNull() ? style()->standardIcon(QStyle::SP_ComputerIcon)
-                                                         : QApplication::windowIcon();
-  icon->setPixmap(windowIcon.pixmap(48, 48));
-  icon->setAlignment(Qt::AlignTop | Qt::AlignHCenter);
+  Icon = NewLabel(this, "Icon");
+  Icon->setAlignment(Qt::AlignTop | Qt::AlignHCenter);
 
   ProductName = NewLabel(this, "ProductName");
+  ProductName->setWordWrap(false);
   QFont bold = ProductName->font();
   bold.setBold(true);
   bold.setPointSizeF(bold.pointSizeF() * 1.25);
@@ -41,6 +41,7 @@ TAboutDialog::TAboutDialog(QWidget* parent) : QDialog(parent) {
   Description = NewLabel(this, "Description");
   Copyright = NewLabel(this, "Copyright");
   Comments = NewLabel(this, "Comments");
+  Description->setMinimumWidth(kTextWidth);
 
   QVBoxLayout* texts = new QVBoxLayout;
   for (QLabel* label : {ProductName, Version, Description, Copyright}) texts->addWidget(label);
@@ -51,7 +52,7 @@ TAboutDialog::TAboutDialog(QWidget* parent) : QDialog(parent) {
   texts->addWidget(Comments);
 
   QHBoxLayout* top = new QHBoxLayout;
-  top->addWidget(icon);
+  top->addWidget(Icon);
   top->addSpacing(8);
   top->addLayout(texts, 1);
 
@@ -63,10 +64,12 @@ TAboutDialog::TAboutDialog(QWidget* parent) : QDialog(parent) {
   layout->addLayout(top);
   layout->addWidget(buttons);
   layout->setSizeConstraint(QLayout::SetFixedSize);
-  setMinimumWidth(360);
 }
 
 void TAboutDialog::SetVersionInfo(const TInfoVersion& info) {
+  QIcon icon = QApplication::windowIcon().isNull() ? style()->standardIcon(QStyle::SP_MessageBoxInformation)
+                                                   : QApplication::windowIcon();
+  Icon->setPixmap(icon.pixmap(48, 48));
   setWindowTitle(QString::fromStdString("About " + info.ProductName));
   ProductName->setText(QString::fromStdString(info.ProductName));
   Version->setText(QString::fromStdString(info.VersionText()));

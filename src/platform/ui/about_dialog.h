@@ -14,9 +14,11 @@ class TAboutDialog : public QDialog {
  public:
   explicit TAboutDialog(QWidget* parent = nullptr);
 
-  // Fills the texts from the version information; the caption is "About " and the product name.
+  // Fills the texts from the version information; the caption is "About " and the product name,
+  // the icon the application's.
   void SetVersionInfo(const TInfoVersion& info);
 
+  QLabel* Icon = nullptr;
   QLabel* ProductName = nullptr;
   QLabel* Version = nullptr;
   QLabel* Description = nullptr;

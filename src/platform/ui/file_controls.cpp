@@ -13,6 +13,7 @@ namespace {
 constexpr int kPathRole = Qt::UserRole;
 constexpr int kDepthRole = Qt::UserRole + 1;
 constexpr int kIndentPerLevel = 10;
+constexpr int kIconSize = 16;
 
 // Draws each entry of the directory list moved right by its depth below the root.
 class TIndentDelegate : public QStyledItemDelegate {
@@ -74,6 +75,7 @@ void TDriveComboBox::ShowDriveOf(const QString& path) {
 }
 
 TDirectoryListBox::TDirectoryListBox(QWidget* parent) : QListWidget(parent) {
+  setIconSize(QSize(kIconSize, kIconSize));
   setItemDelegate(new TIndentDelegate(this));
   setSelectionMode(QAbstractItemView::SingleSelection);
   // Entered once the activation is over: refilling the list deletes the activated entry.
@@ -128,6 +130,7 @@ void TDirectoryListBox::Fill() {
 }
 
 TFileListBox::TFileListBox(QWidget* parent) : QListWidget(parent) {
+  setIconSize(QSize(kIconSize, kIconSize));
   setSelectionMode(QAbstractItemView::ExtendedSelection);
 }
 
