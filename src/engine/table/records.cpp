@@ -12,7 +12,6 @@ namespace tarnel {
 
 namespace {
 
-constexpr int kReadAheadBytes = 32767;
 constexpr int kRecordCacheBytes = 131070;
 constexpr int kMaxCacheBuffers = 65535;
 constexpr int kBatchCacheGrowth = 1024;
