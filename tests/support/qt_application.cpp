@@ -1,11 +1,12 @@
 #include "support/qt_application.h"
 
+#include <gtest/gtest.h>
+
 #include <QAbstractButton>
 #include <QApplication>
 #include <QDialog>
 #include <QMessageBox>
 #include <QSettings>
-#include <gtest/gtest.h>
 
 namespace tarnel::test {
 

@@ -17,7 +17,8 @@ int main(int argc, char** argv) {
   QApplication::setApplicationName(QString::fromStdString(info.ProductName));
   QApplication::setApplicationVersion(QString::fromStdString(info.ProductVersion));
   // The help file is the one beside the program with the program's base name.
-  QString help = QApplication::applicationDirPath() + "/" + QFileInfo(QApplication::applicationFilePath()).completeBaseName() + ".html";
+  QString help = QApplication::applicationDirPath() + "/" +
+                 QFileInfo(QApplication::applicationFilePath()).completeBaseName() + ".html";
   TMainForm form(info, help);
   form.show();
   return application.exec();

@@ -126,11 +126,11 @@ void TMainForm::CreateControls() {
   setFixedSize(kClientWidth, kClientHeight);
 
   FContent = new QWidget(this);
-  Label1 = Named(new QLabel(
-                     "This utility will copy all structures and existing data in the selected Paradox or dBase tables "
-                     "to the equivalent TARNEL table in the destintation directory specified.",
-                     FContent),
-                 "Label1");
+  Label1 = Named(
+      new QLabel("This utility will copy all structures and existing data in the selected Paradox or dBase tables "
+                 "to the equivalent TARNEL table in the destintation directory specified.",
+                 FContent),
+      "Label1");
   Label1->setWordWrap(true);
 
   Label9 = Named(new QLabel("Version #", FContent), "Label9");
@@ -153,9 +153,9 @@ void TMainForm::CreateControls() {
   for (const std::string& order : SortOrders()) SortComboBox->addItem(QString::fromStdString(order));
   SortComboBox->setMinimumWidth(120);
   Label8->setBuddy(SortComboBox);
-  TransliterateCheckBox = Named(
-      new QCheckBox("Transliterate Source Table Fields Before Transferring to TARNEL Format", FContent),
-      "TransliterateCheckBox");
+  TransliterateCheckBox =
+      Named(new QCheckBox("Transliterate Source Table Fields Before Transferring to TARNEL Format", FContent),
+            "TransliterateCheckBox");
   TransliterateCheckBox->setChecked(true);
 
   GroupBox1 = Named(new QGroupBox("Select Source Drive and Directory", FContent), "GroupBox1");
@@ -292,7 +292,8 @@ void TMainForm::SetTags() {
       {StatusBar, kStatusTopic},
       {ProgressBar, kStatusTopic},
   };
-  for (const auto& [control, tag] : tags) {
+  for (const auto& [widget, tag] : tags) {
+    QWidget* control = widget;
     control->setProperty(kTagProperty, tag);
     control->setContextMenuPolicy(Qt::CustomContextMenu);
     connect(control, &QWidget::customContextMenuRequested, this,
@@ -317,7 +318,8 @@ void TMainForm::FormCreate() {
   QApplication::setWindowIcon(ProgramIcon());
   AboutBox->FormCreate(FInfoVersion);
   std::string current = QDir::currentPath().toStdString();
-  SourceDirectoryListBox->SetDirectory(QString::fromStdString(FRegistrySettings->ReadString(kSourceDirectory, current)));
+  SourceDirectoryListBox->SetDirectory(
+      QString::fromStdString(FRegistrySettings->ReadString(kSourceDirectory, current)));
   DestDirectoryListBox->SetDirectory(
       QString::fromStdString(FRegistrySettings->ReadString(kDestinationDirectory, current)));
   if (SourceDirectoryListBox->Directory().isEmpty()) SourceDirectoryListBox->SetDirectory(QDir::currentPath());

@@ -165,8 +165,8 @@ class TTableCopy {
     size_t skip = (type == ftGraphic || type == ftTypedBinary) && HasGraphicHeader(contents) ? 8 : 0;
     if (contents.size() <= skip) return false;
     CheckStatus(table.OpenBlob(true, fieldNo, 2, image));
-    CheckStatus(table.WriteBlob(true, fieldNo, 0, static_cast<int32_t>(contents.size() - skip), contents.data() + skip,
-                                image));
+    CheckStatus(
+        table.WriteBlob(true, fieldNo, 0, static_cast<int32_t>(contents.size() - skip), contents.data() + skip, image));
     return true;
   }
 
@@ -180,9 +180,7 @@ class TTableCopy {
         std::memcpy(value, text.data(), std::min<size_t>(text.size(), field.FieldSize));
         break;
       }
-      case ftBCD:
-        PutI64(value, CurrencyToBcd(source.Value(position).AsCurrency(), field.Decimals));
-        break;
+      case ftBCD: PutI64(value, CurrencyToBcd(source.Value(position).AsCurrency(), field.Decimals)); break;
       case ftAutoInc: {
         int32_t number = source.Value(position).AsInteger();
         largestAutoInc = std::max(largestAutoInc, number);

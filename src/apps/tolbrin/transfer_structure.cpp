@@ -117,7 +117,8 @@ class TStructureBuilder {
         converted.Options &= ~static_cast<unsigned>(legacydb::ixPrimary);
         // A dBase unique tag lists only the first record of each key and allows duplicates in
         // the table; as a unique engine index it would refuse the table's own records.
-        if (FSource.Format() == legacydb::TTableFormat::DBase) converted.Options &= ~static_cast<unsigned>(legacydb::ixUnique);
+        if (FSource.Format() == legacydb::TTableFormat::DBase)
+          converted.Options &= ~static_cast<unsigned>(legacydb::ixUnique);
         FIndexes.push_back(converted);
       }
     }
@@ -261,18 +262,14 @@ class TStructureBuilder {
     std::string text;
     switch (fieldType) {
       case dtString: text = check.Value.AsString(); break;
-      case dtDate:
-        text = present ? "Date" : DateToStr(check.Value.AsDate() - kDateDelta);
-        break;
+      case dtDate: text = present ? "Date" : DateToStr(check.Value.AsDate() - kDateDelta); break;
       case dtBoolean: text = check.Value.AsBoolean() ? "True" : "False"; break;
       case dtSmallInt:
       case dtInteger:
       case dtWord: text = IntToStr(check.Value.AsInteger()); break;
       case dtFloat:
       case dtBCD: text = FloatToStr(check.Value.AsFloat()); break;
-      case dtTime:
-        text = present ? "Time" : TimeToStr(static_cast<double>(check.Value.AsTime()) / kMSecsPerDay);
-        break;
+      case dtTime: text = present ? "Time" : TimeToStr(static_cast<double>(check.Value.AsTime()) / kMSecsPerDay); break;
       case dtTimeStamp:
         if (present) {
           text = check.Presence == TCheckPresence::Today ? "Date" : "Now";

@@ -81,7 +81,8 @@ TDirectoryListBox::TDirectoryListBox(QWidget* parent) : QListWidget(parent) {
   // Entered once the activation is over: refilling the list deletes the activated entry.
   connect(this, &QListWidget::itemActivated, this, [this](QListWidgetItem* item) {
     QString path = item->data(kPathRole).toString();
-    QMetaObject::invokeMethod(this, [this, path] { SetDirectory(path); }, Qt::QueuedConnection);
+    QMetaObject::invokeMethod(
+        this, [this, path] { SetDirectory(path); }, Qt::QueuedConnection);
   });
 }
 
@@ -150,7 +151,8 @@ void TFileListBox::Update() {
   QDir directory(FDirectory);
   QStringList patterns = FMask.split(';', Qt::SkipEmptyParts);
   QIcon icon = style()->standardIcon(QStyle::SP_FileIcon);
-  for (const QString& name : directory.entryList(patterns, QDir::Files | QDir::Readable, QDir::Name | QDir::IgnoreCase)) {
+  for (const QString& name :
+       directory.entryList(patterns, QDir::Files | QDir::Readable, QDir::Name | QDir::IgnoreCase)) {
     new QListWidgetItem(icon, name, this);
   }
 }

@@ -11,9 +11,7 @@ namespace tarnel::ui {
 
 TFnpFormEnh::TFnpFormEnh(QWidget& form, TRegFile& settings) : FForm(form), FSettings(settings) {}
 
-std::string TFnpFormEnh::Name(const char* value) const {
-  return FForm.objectName().toStdString() + "/" + value;
-}
+std::string TFnpFormEnh::Name(const char* value) const { return FForm.objectName().toStdString() + "/" + value; }
 
 bool TFnpFormEnh::Restore() {
   bool fixedSize = FForm.minimumSize() == FForm.maximumSize();
@@ -22,7 +20,8 @@ bool TFnpFormEnh::Restore() {
   if (FSettings.ValueExists(Name("Left")) && FSettings.ValueExists(Name("Top"))) {
     QPoint place(FSettings.ReadInteger(Name("Left"), 0), FSettings.ReadInteger(Name("Top"), 0));
     if (!fixedSize) {
-      size = QSize(FSettings.ReadInteger(Name("Width"), size.width()), FSettings.ReadInteger(Name("Height"), size.height()));
+      size = QSize(FSettings.ReadInteger(Name("Width"), size.width()),
+                   FSettings.ReadInteger(Name("Height"), size.height()));
     }
     if (QGuiApplication::screenAt(place + QPoint(size.width() / 2, size.height() / 2)) != nullptr) {
       FForm.move(place);

@@ -12,8 +12,9 @@ QString Key(const std::string& name) { return QString::fromStdString(name); }
 }  // namespace
 
 TRegFile::TRegFile(const std::string& productName)
-    : FSettings(std::make_unique<QSettings>(QString::fromUtf8(kOrganization),
-                                            QString::fromUtf8(kSystemName) + "/" + QString::fromStdString(productName))) {}
+    : FSettings(
+          std::make_unique<QSettings>(QString::fromUtf8(kOrganization),
+                                      QString::fromUtf8(kSystemName) + "/" + QString::fromStdString(productName))) {}
 
 TRegFile::~TRegFile() = default;
 

@@ -1,11 +1,10 @@
 // The program in batch mode, run as scripts run it: its exit status, its messages and progress
 // on standard error, the tables it writes.
+#include <gtest/gtest.h>
 #include <sys/wait.h>
 
 #include <cstdio>
 #include <filesystem>
-
-#include <gtest/gtest.h>
 
 #include "engine/base/session.h"
 #include "support/fixtures.h"
@@ -67,8 +66,8 @@ TEST(BatchModeTest, NamedTablesAreTransferredWithMessagesAndProgressOnStandardEr
   TARNEL_REQUIRE_FIXTURES(fixtures);
   test::TTempDir destination;
   std::string source = fixtures + "/paradox/generated";
-  TRun run = RunProgram({"--source", source, "--dest", destination.Path(), "--language", "german (standard)", "--major", "3",
-                  "--minor", "4", "--no-transliterate", "DIGITS.DB", "KEYED.DB"});
+  TRun run = RunProgram({"--source", source, "--dest", destination.Path(), "--language", "german (standard)", "--major",
+                         "3", "--minor", "4", "--no-transliterate", "DIGITS.DB", "KEYED.DB"});
   EXPECT_EQ(run.Status, 0) << run.Errors;
   EXPECT_TRUE(run.Output.empty());
   const std::string expected[] = {

@@ -2,6 +2,10 @@
 // version edits, the remembered directories and position, help and the about box, and a
 // transfer driven through the widgets with its boxes, disabled window and progress gauge.
 // Screenshots of the window go beside the test program.
+#include "apps/tolbrin/main_window.h"
+
+#include <gtest/gtest.h>
+
 #include <QAction>
 #include <QApplication>
 #include <QCheckBox>
@@ -19,10 +23,7 @@
 #include <filesystem>
 #include <set>
 
-#include <gtest/gtest.h>
-
 #include "apps/tolbrin/about_box.h"
-#include "apps/tolbrin/main_window.h"
 #include "apps/tolbrin/program_version.h"
 #include "apps/tolbrin/transfer_structure.h"
 #include "platform/locale/language_table.h"
@@ -164,8 +165,10 @@ TEST_F(MainWindowTest, HelpContentsWhatsThisAndTheAboutBox) {
   EXPECT_TRUE(form->HelpFile().Window()->isVisible());
   form->HelpFile().Window()->close();
 
-  for (auto [control, tag] : {std::pair<QWidget*, int>{form->LanguageComboBox, 3}, {form->FilesListBox, 8},
-                              {form->BeginButton, 11}, {form.get(), 127}}) {
+  for (auto [control, tag] : {std::pair<QWidget*, int>{form->LanguageComboBox, 3},
+                              {form->FilesListBox, 8},
+                              {form->BeginButton, 11},
+                              {form.get(), 127}}) {
     QWidget* target = control == form->FilesListBox ? form->FilesListBox->viewport() : control;
     QContextMenuEvent event(QContextMenuEvent::Mouse, QPoint(5, 5), target->mapToGlobal(QPoint(5, 5)));
     QApplication::sendEvent(target, &event);
@@ -280,7 +283,8 @@ TEST_F(MainWindowTest, RefusalsAndFailuresAreShownInErrorBoxes) {
   {
     test::TModalAnswerer answerer;
     QTest::mouseClick(form->BeginButton, Qt::LeftButton);
-    EXPECT_EQ(answerer.Texts(), std::vector<std::string>{"The user-defined minor version # must be between 0 and 65535"});
+    EXPECT_EQ(answerer.Texts(),
+              std::vector<std::string>{"The user-defined minor version # must be between 0 and 65535"});
     EXPECT_EQ(answerer.Boxes(), std::vector<std::string>{"ErrorBox"});
     EXPECT_TRUE(std::filesystem::is_empty(destination.Path()));
   }

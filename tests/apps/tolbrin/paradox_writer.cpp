@@ -4,9 +4,9 @@ extern "C" {
 #include <paradox.h>
 }
 
-#include <cstring>
-
 #include <gtest/gtest.h>
+
+#include <cstring>
 
 #include "support/temp_dir.h"
 
@@ -118,8 +118,8 @@ void WriteValidityChecks(const std::string& path, const std::vector<TPxField>& f
     fixed[2] = check.Required ? 1 : 0;
     std::string values;
     size_t size = static_cast<size_t>(fields.at(static_cast<size_t>(check.Position)).Length);
-    for (auto [marker, value] : {std::pair{0x0C, &check.Minimum}, std::pair{0x10, &check.Maximum},
-                                 std::pair{0x14, &check.Default}}) {
+    for (auto [marker, value] :
+         {std::pair{0x0C, &check.Minimum}, std::pair{0x10, &check.Maximum}, std::pair{0x14, &check.Default}}) {
       if (!value->has_value()) continue;
       fixed[static_cast<size_t>(marker)] = 0x6B;
       std::string bytes = value->value();

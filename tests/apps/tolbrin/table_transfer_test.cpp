@@ -6,9 +6,9 @@ extern "C" {
 #include <paradox.h>
 }
 
-#include <filesystem>
-
 #include <gtest/gtest.h>
+
+#include <filesystem>
 
 #include "apps/tolbrin/table_transfer.h"
 #include "apps/tolbrin/transfer_structure.h"
@@ -31,8 +31,7 @@ using test::TTransferredTable;
 
 const int kGermanStandard = LanguageIndexOf("German (Standard)");
 
-TTransferRequest Request(const std::string& source, const std::string& destination,
-                         std::vector<std::string> tables) {
+TTransferRequest Request(const std::string& source, const std::string& destination, std::vector<std::string> tables) {
   TTransferRequest request;
   request.SourceDirectory = source;
   request.DestinationDirectory = destination;
@@ -50,7 +49,8 @@ std::vector<std::string> FilesIn(const std::string& directory) {
 std::vector<std::string> IndexFields(TTransferredTable& table, int number) {
   const TIndexDescriptor& index = table.Table().GetIndexDesc(number);
   std::vector<std::string> names;
-  for (int i = 0; i < index.FieldCount; ++i) names.push_back(table.Field(index.FieldNumbers[static_cast<size_t>(i)]).FieldName);
+  for (int i = 0; i < index.FieldCount; ++i)
+    names.push_back(table.Field(index.FieldNumbers[static_cast<size_t>(i)]).FieldName);
   return names;
 }
 
@@ -64,10 +64,18 @@ TEST(TableTransferTest, TheLanguageAndSortListsGiveTheTablesLocale) {
     uint16_t SortIdOfSort1;
   };
   const TCase cases[] = {
-      {"Machine ASCII", 0, 0},          {"German (Standard)", 0x0407, 1}, {"German (Liechtenstein)", 0x1407, 1},
-      {"Chinese (Taiwan)", 0x0404, 1},  {"Chinese (PR China)", 0x0804, 2}, {"Chinese (Hong Kong)", 0x0C04, 1},
-      {"Chinese (Singapore)", 0x1004, 1}, {"Japanese", 0x0411, 1},        {"Korean (Johab)", 0x0812, 1},
-      {"Portuguese (Standard)", 0x0816, 0}, {"English (USA)", 0x0409, 0}, {"Ukranian", 0x0422, 0},
+      {"Machine ASCII", 0, 0},
+      {"German (Standard)", 0x0407, 1},
+      {"German (Liechtenstein)", 0x1407, 1},
+      {"Chinese (Taiwan)", 0x0404, 1},
+      {"Chinese (PR China)", 0x0804, 2},
+      {"Chinese (Hong Kong)", 0x0C04, 1},
+      {"Chinese (Singapore)", 0x1004, 1},
+      {"Japanese", 0x0411, 1},
+      {"Korean (Johab)", 0x0812, 1},
+      {"Portuguese (Standard)", 0x0816, 0},
+      {"English (USA)", 0x0409, 0},
+      {"Ukranian", 0x0422, 0},
   };
   for (const TCase& expected : cases) {
     int index = LanguageIndexOf(expected.Language);
@@ -160,10 +168,8 @@ TEST(TableTransferTest, ADbaseTableGetsRecordIdAndItsIndexesMoveUpByOne) {
     bool Descending;
   };
   const TIndexCase indexes[] = {
-      {"LASTNAME", {"LAST"}, {3}, false},
-      {"FULLNAME", {"LAST", "FIRST"}, {3, 2}, false},
-      {"BYBIRTH", {"BIRTH"}, {5}, true},
-      {"UNIQAGE", {"AGE"}, {9}, false},
+      {"LASTNAME", {"LAST"}, {3}, false},   {"FULLNAME", {"LAST", "FIRST"}, {3, 2}, false},
+      {"BYBIRTH", {"BIRTH"}, {5}, true},    {"UNIQAGE", {"AGE"}, {9}, false},
       {"HIGHPAID", {"SALARY"}, {6}, false},
   };
   for (int i = 0; i < 5; ++i) {
@@ -223,8 +229,8 @@ class EdgeTableTest : public ::testing::Test {
  protected:
   void SetUp() override {
     const std::vector<test::TPxField> fields = {
-        {"ID", pxfAutoInc, 4},      {"Exact", pxfBCD, 17, 6}, {"Picture", pxfGraphic, 10},
-        {"Data", pxfBLOb, 10},      {"Name", pxfAlpha, 255},  {"Notes", pxfMemoBLOb, 10},
+        {"ID", pxfAutoInc, 4}, {"Exact", pxfBCD, 17, 6}, {"Picture", pxfGraphic, 10},
+        {"Data", pxfBLOb, 10}, {"Name", pxfAlpha, 255},  {"Notes", pxfMemoBLOb, 10},
     };
     std::string longMemo;
     for (int i = 0; i < 300; ++i) longMemo += "Line " + std::to_string(i) + " of a long memo.\r\n";
@@ -234,10 +240,18 @@ class EdgeTableTest : public ::testing::Test {
                                 {int64_t{3}, std::string("1.234550"), test::WithGraphicHeader("IMAGE-ONE"),
                                  test::WithGraphicHeader("binary"), std::string(255, 'x'), std::string("Memo text")},
                                 {int64_t{7}, std::string("-0.000050"), header7, {}, std::string("short"), {}},
-                                {int64_t{20}, std::string("66.006666"), std::string("no header here at all"),
-                                 std::string("abc"), {}, longMemo},
-                                {int64_t{21}, std::string("-2.499949"), test::WithGraphicHeader("abc") + "extra", {},
-                                 std::string("n"), std::string("caf\xE9")},
+                                {int64_t{20},
+                                 std::string("66.006666"),
+                                 std::string("no header here at all"),
+                                 std::string("abc"),
+                                 {},
+                                 longMemo},
+                                {int64_t{21},
+                                 std::string("-2.499949"),
+                                 test::WithGraphicHeader("abc") + "extra",
+                                 {},
+                                 std::string("n"),
+                                 std::string("caf\xE9")},
                                 {int64_t{12}, {}, {}, {}, std::string("last"), {}},
                             });
   }
@@ -319,17 +333,17 @@ class ValidityCheckTest : public ::testing::Test {
   void SetUp() override {
     FSaved = SaveFormats();
     const std::vector<test::TPxField> fields = {
-        {"Born", pxfDate, 4},      {"Opens", pxfTime, 4},   {"Count", pxfShort, 2}, {"Ratio", pxfNumber, 8},
+        {"Born", pxfDate, 4},       {"Opens", pxfTime, 4},   {"Count", pxfShort, 2},  {"Ratio", pxfNumber, 8},
         {"Stamp", pxfTimestamp, 8}, {"Label", pxfAlpha, 10}, {"Flag", pxfLogical, 1},
     };
     int32_t born = EncodeDate(1999, 9, 28) + kDateDelta;
-    test::WriteParadoxTable(
-        FSource.File("CHECKED.DB"), fields,
-        {
-            {int64_t{born + 3}, int64_t{9 * 3600000}, int64_t{4}, 1.5, 63113994061010.0, std::string("here"), int64_t{1}},
-            // Label stays null although the new field has a default.
-            {int64_t{born}, int64_t{8 * 3600000}, {}, {}, 63113994061010.0, {}, {}},
-        });
+    test::WriteParadoxTable(FSource.File("CHECKED.DB"), fields,
+                            {
+                                {int64_t{born + 3}, int64_t{9 * 3600000}, int64_t{4}, 1.5, 63113994061010.0,
+                                 std::string("here"), int64_t{1}},
+                                // Label stays null although the new field has a default.
+                                {int64_t{born}, int64_t{8 * 3600000}, {}, {}, 63113994061010.0, {}, {}},
+                            });
     double stamp = (EncodeDate(2000, 2, 3) + kDateDelta) * 86400000.0 + (4 * 3600 + 5 * 60 + 6) * 1000.0;
     test::WriteValidityChecks(FSource.File("CHECKED.VAL"), fields,
                               {
@@ -428,9 +442,10 @@ TEST(TableTransferTest, VersionNumbersAndTheLocaleAreCheckedBeforeAnythingIsTouc
   std::string minor = "The user-defined minor version # must be between 0 and 65535";
   std::string localeMessage = "The selected language driver information is not available or installed.";
   const TCase cases[] = {
-      {"65536", "0", 0, major}, {"", "0", 0, major},      {"-1", "0", 0, major},    {"1a", "0", 0, major},
-      {"1", "70000", 0, minor}, {"1", "", 0, minor},      {"65535", "x", 0, minor},
-      {"1", "0", kGermanStandard, localeMessage},
+      {"65536", "0", 0, major}, {"", "0", 0, major},
+      {"-1", "0", 0, major},    {"1a", "0", 0, major},
+      {"1", "70000", 0, minor}, {"1", "", 0, minor},
+      {"65535", "x", 0, minor}, {"1", "0", kGermanStandard, localeMessage},
   };
   uint32_t german = locale::MakeLcid(LanguageIdAt(kGermanStandard), 0);
   locale::SetLocaleUnavailable(german, true);

@@ -7,17 +7,17 @@ extern "C" {
 #include <paradox.h>
 }
 
+#include <gtest/gtest.h>
 #include <sys/wait.h>
 
 #include <chrono>
 #include <cstdio>
 
-#include <gtest/gtest.h>
-
 #include "engine/base/byte_order.h"
 #include "engine/base/session.h"
 #include "engine/table/data_file.h"
 #include "paradox_writer.h"
+#include "support/table_builder.h"
 #include "support/temp_dir.h"
 #include "transfer_test_support.h"
 
@@ -29,31 +29,17 @@ constexpr int32_t kFirstDay = 730000;
 
 std::string NameOf(int i) { return "Customer " + std::to_string(i * 7919 % 100000); }
 
-double Seconds(std::chrono::steady_clock::duration duration) {
-  return std::chrono::duration<double>(duration).count();
-}
+double Seconds(std::chrono::steady_clock::duration duration) { return std::chrono::duration<double>(duration).count(); }
 
 // The plain loop: the table the transfer makes (RecordID first, then the five fields).
 double InsertLoopSeconds(const std::string& directory) {
   InitializeEngine();
-  TTableDefinition definition;
-  auto field = [](uint16_t number, const char* name, uint8_t type, uint8_t size, uint8_t subType) {
-    TFieldDesc desc;
-    desc.FieldNo = number;
-    desc.FieldName = name;
-    desc.FieldType = type;
-    desc.FieldSize = size;
-    desc.SubType = subType;
-    return desc;
-  };
-  definition.Fields = {field(1, "RecordID", dtInteger, 4, stAutoInc), field(2, "Id", dtInteger, 4, stNone),
-                       field(3, "Name", dtString, 24, stNone),          field(4, "Amount", dtFloat, 8, stNone),
-                       field(5, "Day", dtDate, 4, stNone),              field(6, "Qty", dtSmallInt, 2, stNone)};
-  TIndexDescriptor primary;
-  primary.FieldCount = 1;
-  primary.FieldNumbers[0] = 1;
-  primary.Compression = cmBoth;
-  definition.Indexes = {primary};
+  using test::Field;
+  TTableDefinition definition = test::Definition(
+      {Field(1, "RecordID", dtInteger, 4, stAutoInc), Field(2, "Id", dtInteger, 4), Field(3, "Name", dtString, 24),
+       Field(4, "Amount", dtFloat, 8), Field(5, "Day", dtDate, 4), Field(6, "Qty", dtSmallInt, 2)},
+      {1});
+  definition.Indexes[0].Compression = cmBoth;
   std::vector<std::string> names;
   for (int i = 0; i < kRecords; ++i) names.push_back(NameOf(i));
 
@@ -94,10 +80,10 @@ TEST(TransferSpeedTest, ABatchTransferOfAHundredThousandRecordsAgainstAPlainInse
   for (int i = 0; i < kRecords; ++i) {
     rows.push_back({int64_t{i}, NameOf(i), i * 0.25, int64_t{kFirstDay + i % 3000}, int64_t{i % 1000}});
   }
-  test::WriteParadoxTable(source.File("BIG.DB"),
-                          {{"Id", pxfLong, 4}, {"Name", pxfAlpha, 24}, {"Amount", pxfNumber, 8}, {"Day", pxfDate, 4},
-                           {"Qty", pxfShort, 2}},
-                          rows);
+  test::WriteParadoxTable(
+      source.File("BIG.DB"),
+      {{"Id", pxfLong, 4}, {"Name", pxfAlpha, 24}, {"Amount", pxfNumber, 8}, {"Day", pxfDate, 4}, {"Qty", pxfShort, 2}},
+      rows);
 
   std::string command = std::string("'") + TOLBRIN_PROGRAM + "' --source '" + source.Path() + "' --dest '" +
                         destination.Path() + "' BIG.DB 2>/dev/null";

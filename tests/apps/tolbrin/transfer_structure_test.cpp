@@ -1,9 +1,10 @@
 // The rules that make a new table's definition from a source table's, on source definitions
 // made up here: field types, names, sizes and decimals, the RecordID field, which indexes are
 // carried over and how, and the texts of validity checks, each with its message.
+#include "apps/tolbrin/transfer_structure.h"
+
 #include <gtest/gtest.h>
 
-#include "apps/tolbrin/transfer_structure.h"
 #include "engine/index/index_header.h"
 #include "platform/rtl/format_settings.h"
 
@@ -46,11 +47,14 @@ struct TBuilt {
 
 TBuilt Build(const legacydb::TSourceTable& source) {
   TBuilt built;
-  built.Structure = BuildTransferStructure(source, "T.DB", [&](const std::string& text) { built.Messages.push_back(text); });
+  built.Structure =
+      BuildTransferStructure(source, "T.DB", [&](const std::string& text) { built.Messages.push_back(text); });
   return built;
 }
 
-TSourceIndex Primary(const std::string& fields) { return {"", fields, "", "", legacydb::ixPrimary | legacydb::ixUnique}; }
+TSourceIndex Primary(const std::string& fields) {
+  return {"", fields, "", "", legacydb::ixPrimary | legacydb::ixUnique};
+}
 
 TEST(TransferStructureTest, EveryFieldTypeHasItsEngineTypeAndSubtype) {
   struct TCase {
@@ -58,13 +62,27 @@ TEST(TransferStructureTest, EveryFieldTypeHasItsEngineTypeAndSubtype) {
     uint8_t FieldType, SubType;
   };
   const TCase cases[] = {
-      {ftString, dtString, stNone},     {ftSmallint, dtSmallInt, stNone}, {ftInteger, dtInteger, stNone},
-      {ftWord, dtWord, stNone},         {ftBoolean, dtBoolean, stNone},   {ftFloat, dtFloat, stNone},
-      {ftCurrency, dtFloat, stMoney},   {ftBCD, dtBCD, stNone},           {ftDate, dtDate, stNone},
-      {ftTime, dtTime, stNone},         {ftDateTime, dtTimeStamp, stNone}, {ftBytes, dtBytes, stNone},
-      {ftVarBytes, dtVarBytes, stNone}, {ftAutoInc, dtInteger, stAutoInc}, {ftBlob, dtBlob, stBinary},
-      {ftMemo, dtBlob, stMemo},         {ftGraphic, dtBlob, stGraphic},   {ftFmtMemo, dtBlob, stFmtMemo},
-      {ftParadoxOle, dtBlob, stNone},   {ftDBaseOle, dtBlob, stNone},     {ftTypedBinary, dtBlob, stTypedBinary},
+      {ftString, dtString, stNone},
+      {ftSmallint, dtSmallInt, stNone},
+      {ftInteger, dtInteger, stNone},
+      {ftWord, dtWord, stNone},
+      {ftBoolean, dtBoolean, stNone},
+      {ftFloat, dtFloat, stNone},
+      {ftCurrency, dtFloat, stMoney},
+      {ftBCD, dtBCD, stNone},
+      {ftDate, dtDate, stNone},
+      {ftTime, dtTime, stNone},
+      {ftDateTime, dtTimeStamp, stNone},
+      {ftBytes, dtBytes, stNone},
+      {ftVarBytes, dtVarBytes, stNone},
+      {ftAutoInc, dtInteger, stAutoInc},
+      {ftBlob, dtBlob, stBinary},
+      {ftMemo, dtBlob, stMemo},
+      {ftGraphic, dtBlob, stGraphic},
+      {ftFmtMemo, dtBlob, stFmtMemo},
+      {ftParadoxOle, dtBlob, stNone},
+      {ftDBaseOle, dtBlob, stNone},
+      {ftTypedBinary, dtBlob, stTypedBinary},
       {ftUnknown, dtUnknown, stNone},
   };
   for (const TCase& expected : cases) {
@@ -78,8 +96,12 @@ TEST(TransferStructureTest, NamesSizesAndDecimalsAreMadeToFit) {
   std::string thirtyFive = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghi";
   std::string digitThirty = "9" + std::string(29, 'n');
   TDefinitionsOnly source(TTableFormat::Paradox,
-                          {{"Key", ftInteger, 0}, {thirtyFive, ftString, 20}, {digitThirty, ftSmallint, 0},
-                           {"\xE9t\xE9", ftString, 254}, {"Exact", ftBCD, 6}, {"Money", ftBCD, 2},
+                          {{"Key", ftInteger, 0},
+                           {thirtyFive, ftString, 20},
+                           {digitThirty, ftSmallint, 0},
+                           {"\xE9t\xE9", ftString, 254},
+                           {"Exact", ftBCD, 6},
+                           {"Money", ftBCD, 2},
                            {"_under", ftDate, 0}},
                           {Primary("Key")});
   TBuilt built = Build(source);
@@ -218,14 +240,16 @@ TEST(TransferStructureTest, ADbaseTableGetsRecordIdAndExpressionsOfFieldsBecomeF
 }
 
 TEST(TransferStructureTest, APrimaryExpressionWithFunctionsCountsAsNoPrimary) {
-  TDefinitionsOnly source(TTableFormat::Paradox, {{"A", ftString, 5}, {"ID", ftAutoInc, 0}},
-                          {{"P", "", "UPPER(A)", "", legacydb::ixPrimary | legacydb::ixExpression}, {"ByA", "A", "", "", 0}});
+  TDefinitionsOnly source(
+      TTableFormat::Paradox, {{"A", ftString, 5}, {"ID", ftAutoInc, 0}},
+      {{"P", "", "UPPER(A)", "", legacydb::ixPrimary | legacydb::ixExpression}, {"ByA", "A", "", "", 0}});
   TBuilt built = Build(source);
   EXPECT_TRUE(built.Structure.RecordIdAdded);
   EXPECT_TRUE(built.Structure.HasAutoInc);
   ASSERT_EQ(built.Structure.Definition.Indexes.size(), 2u);
   EXPECT_EQ(KeyFields(built.Structure.Definition.Indexes[1]), std::vector<uint16_t>{2});
-  EXPECT_EQ(built.Messages, (std::vector<std::string>{ExpressionIndexMessage("P", "T.DB"), RecordIdAddedMessage("T.DB")}));
+  EXPECT_EQ(built.Messages,
+            (std::vector<std::string>{ExpressionIndexMessage("P", "T.DB"), RecordIdAddedMessage("T.DB")}));
 }
 
 TEST(TransferStructureTest, ExpressionsOfFieldsJoinedByPlusGiveFieldLists) {
@@ -253,18 +277,26 @@ TEST(TransferStructureTest, ValidityChecksBecomeTextsOfTheirField) {
   std::string sixty(60, 's');
   TDefinitionsOnly source(
       TTableFormat::DBase,
-      {{"Name", ftString, 80}, {"Flag", ftBoolean, 0}, {"Count", ftInteger, 0}, {"Price", ftCurrency, 0},
-       {"Day", ftDate, 0}, {"At", ftTime, 0}, {"When", ftDateTime, 0}, {"Raw", ftBytes, 4}},
+      {{"Name", ftString, 80},
+       {"Flag", ftBoolean, 0},
+       {"Count", ftInteger, 0},
+       {"Price", ftCurrency, 0},
+       {"Day", ftDate, 0},
+       {"At", ftTime, 0},
+       {"When", ftDateTime, 0},
+       {"Raw", ftBytes, 4}},
       {},
       {
           Check(0, true, TCheckPresence::None),
           Check(1, true, TCheckPresence::Value, TFieldValue::Bytes(ftString, "aa"), TCheckPresence::Value,
                 TFieldValue::Bytes(ftString, sixty)),
-          Check(2, false, TCheckPresence::None, TFieldValue(), TCheckPresence::Value, TFieldValue::Integer(ftBoolean, 0)),
+          Check(2, false, TCheckPresence::None, TFieldValue(), TCheckPresence::Value,
+                TFieldValue::Integer(ftBoolean, 0)),
           Check(3, false, TCheckPresence::Value, TFieldValue::Integer(ftInteger, -5)),
           Check(4, false, TCheckPresence::Value, TFieldValue::Float(ftCurrency, 12.25)),
           Check(5, false, TCheckPresence::Value, TFieldValue::Integer(ftDate, 730120), TCheckPresence::Today),
-          Check(6, false, TCheckPresence::Value, TFieldValue::Integer(ftTime, 13 * 3600000 + 1000), TCheckPresence::Now),
+          Check(6, false, TCheckPresence::Value, TFieldValue::Integer(ftTime, 13 * 3600000 + 1000),
+                TCheckPresence::Now),
           Check(7, false, TCheckPresence::Value, TFieldValue::Float(ftDateTime, 730120 * 86400000.0 + 60000),
                 TCheckPresence::Now),
           Check(8, true, TCheckPresence::Value, TFieldValue::Bytes(ftBytes, "abcd")),

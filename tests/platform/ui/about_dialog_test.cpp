@@ -1,8 +1,10 @@
 // The about box shows the version information and closes with OK.
-#include <QLabel>
+#include "platform/ui/about_dialog.h"
+
 #include <gtest/gtest.h>
 
-#include "platform/ui/about_dialog.h"
+#include <QLabel>
+
 #include "support/qt_application.h"
 
 namespace tarnel::ui {

@@ -1,11 +1,13 @@
 // The linked drive box, directory list and file list: the path from the root and the
 // subfolders, entering a folder, the table mask regardless of letter case, the selection in
 // list order.
-#include <QDir>
-#include <QTest>
+#include "platform/ui/file_controls.h"
+
 #include <gtest/gtest.h>
 
-#include "platform/ui/file_controls.h"
+#include <QDir>
+#include <QTest>
+
 #include "support/qt_application.h"
 #include "support/temp_dir.h"
 
@@ -49,7 +51,8 @@ TEST_F(FileControlsTest, TheDirectoryListShowsThePathThenTheSubfolders) {
   FDirectories.SetDirectory(FRoot + "/beta/..");
   EXPECT_EQ(FDirectories.Directory(), FRoot);
   QStringList expected{"/"};
-  expected << FRoot.split('/', Qt::SkipEmptyParts) << "Alpha" << "beta";
+  expected << FRoot.split('/', Qt::SkipEmptyParts) << "Alpha"
+           << "beta";
   EXPECT_EQ(Texts(FDirectories), expected);
   EXPECT_EQ(FDirectories.currentItem()->text(), QDir(FRoot).dirName());
   EXPECT_EQ(Texts(FFiles), (QStringList{"a.db", "b.DBF", "C.DB"}));

@@ -1,11 +1,14 @@
 // A window comes back where it was closed; without a saved place, or with one off every
 // screen, it is centred.
+#include "platform/ui/fnp_form_enh.h"
+
+#include <gtest/gtest.h>
+
 #include <QGuiApplication>
 #include <QScreen>
 #include <QWidget>
-#include <gtest/gtest.h>
+#include <memory>
 
-#include "platform/ui/fnp_form_enh.h"
 #include "platform/ui/reg_file.h"
 #include "support/qt_application.h"
 #include "support/temp_dir.h"
@@ -16,6 +19,13 @@ namespace {
 class FnpFormEnhTest : public ::testing::Test {
  protected:
   void SetUp() override { test::UseSettingsFolder(FFolder.Path()); }
+
+  static std::unique_ptr<QWidget> NewForm(QSize size) {
+    auto form = std::make_unique<QWidget>();
+    form->setObjectName("MainForm");
+    form->resize(size);
+    return form;
+  }
 
   QPoint CentredPlace(QWidget& form) {
     QRect frame = form.frameGeometry();
@@ -29,22 +39,19 @@ class FnpFormEnhTest : public ::testing::Test {
 TEST_F(FnpFormEnhTest, SavedPlaceAndSizeComeBack) {
   TRegFile settings("Window Test");
   {
-    QWidget form;
-    form.setObjectName("MainForm");
-    form.resize(300, 200);
-    TFnpFormEnh place(form, settings);
+    std::unique_ptr<QWidget> form = NewForm(QSize(300, 200));
+    TFnpFormEnh place(*form, settings);
     EXPECT_FALSE(place.Restore());
-    EXPECT_EQ(form.pos(), CentredPlace(form));
-    form.move(40, 30);
-    form.resize(320, 210);
+    EXPECT_EQ(form->pos(), CentredPlace(*form));
+    form->move(40, 30);
+    form->resize(320, 210);
     place.Save();
   }
-  QWidget form;
-  form.setObjectName("MainForm");
-  TFnpFormEnh place(form, settings);
+  std::unique_ptr<QWidget> form = NewForm(QSize(100, 100));
+  TFnpFormEnh place(*form, settings);
   EXPECT_TRUE(place.Restore());
-  EXPECT_EQ(form.pos(), QPoint(40, 30));
-  EXPECT_EQ(form.size(), QSize(320, 210));
+  EXPECT_EQ(form->pos(), QPoint(40, 30));
+  EXPECT_EQ(form->size(), QSize(320, 210));
 
   QWidget fixed;
   fixed.setObjectName("MainForm");
@@ -58,12 +65,10 @@ TEST_F(FnpFormEnhTest, APlaceOffEveryScreenIsCentred) {
   TRegFile settings("Window Test");
   settings.WriteInteger("MainForm/Left", -100000);
   settings.WriteInteger("MainForm/Top", -100000);
-  QWidget form;
-  form.setObjectName("MainForm");
-  form.resize(300, 200);
-  TFnpFormEnh place(form, settings);
+  std::unique_ptr<QWidget> form = NewForm(QSize(300, 200));
+  TFnpFormEnh place(*form, settings);
   EXPECT_FALSE(place.Restore());
-  EXPECT_EQ(form.pos(), CentredPlace(form));
+  EXPECT_EQ(form->pos(), CentredPlace(*form));
 }
 
 }  // namespace

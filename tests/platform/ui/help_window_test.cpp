@@ -1,10 +1,12 @@
 // The help file's topics by context number, the contents window and the pop-up topic.
+#include "platform/ui/help_window.h"
+
+#include <gtest/gtest.h>
+
 #include <QApplication>
 #include <QLabel>
 #include <QTextBrowser>
-#include <gtest/gtest.h>
 
-#include "platform/ui/help_window.h"
 #include "support/qt_application.h"
 #include "support/temp_dir.h"
 

@@ -1,9 +1,11 @@
 // Message boxes wait for OK and carry the application title as their caption.
-#include <QApplication>
-#include <QMessageBox>
+#include "platform/ui/message_box.h"
+
 #include <gtest/gtest.h>
 
-#include "platform/ui/message_box.h"
+#include <QApplication>
+#include <QMessageBox>
+
 #include "support/qt_application.h"
 
 namespace tarnel::ui {

@@ -1,9 +1,11 @@
 // Settings survive the object that wrote them, under the organisation and application the
 // programs share, and a missing value gives the default.
-#include <QFile>
+#include "platform/ui/reg_file.h"
+
 #include <gtest/gtest.h>
 
-#include "platform/ui/reg_file.h"
+#include <QFile>
+
 #include "support/qt_application.h"
 #include "support/temp_dir.h"
 
@@ -24,7 +26,8 @@ TEST(RegFileTest, ValuesSurviveInTheProgramsOwnSettingsFile) {
   TRegFile again("Some Product");
   EXPECT_EQ(again.ReadString("Source Directory", ""), "/data/tables");
   EXPECT_EQ(again.ReadInteger("Left", 0), 42);
-  EXPECT_TRUE(QFile::exists(QString::fromStdString(folder.Path() + "/Corvane/TARNEL Database System/Some Product.conf")));
+  EXPECT_TRUE(
+      QFile::exists(QString::fromStdString(folder.Path() + "/Corvane/TARNEL Database System/Some Product.conf")));
   TRegFile other("Other Product");
   EXPECT_EQ(other.ReadString("Source Directory", "none"), "none");
 }
