@@ -163,6 +163,7 @@ TEST_F(MainWindowTest, HelpContentsWhatsThisAndTheAboutBox) {
   QTest::mouseClick(form->UsageButton, Qt::LeftButton);
   ASSERT_NE(form->HelpFile().Window(), nullptr);
   EXPECT_TRUE(form->HelpFile().Window()->isVisible());
+  EXPECT_TRUE(form->HelpFile().Window()->grab().save(QString(TOLBRIN_SCREENSHOT_DIR) + "/tolbrin_help.png"));
   form->HelpFile().Window()->close();
 
   for (auto [control, tag] : {std::pair<QWidget*, int>{form->LanguageComboBox, 3},
@@ -183,6 +184,9 @@ TEST_F(MainWindowTest, HelpContentsWhatsThisAndTheAboutBox) {
     ASSERT_NE(topic, nullptr) << tag;
     EXPECT_EQ(topic->text(), form->HelpFile().Topic(tag)) << tag;
     EXPECT_FALSE(topic->text().isEmpty()) << tag;
+    if (tag == 3) {
+      EXPECT_TRUE(topic->grab().save(QString(TOLBRIN_SCREENSHOT_DIR) + "/tolbrin_whats_this.png"));
+    }
     topic->close();
     QApplication::processEvents();
   }
