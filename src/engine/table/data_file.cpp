@@ -34,7 +34,15 @@ TDataFile::TDataFile()
         FetchColumn(column, record, value);
       }) {}
 
-TDataFile::~TDataFile() { TDataFile::Close(); }
+TDataFile::~TDataFile() {
+  // A destructor cannot report a failed final write; a caller who needs to know closes the
+  // table itself first, and Close raises the error there.
+  try {
+    TDataFile::Close();
+  } catch (const EDatabaseError&) {
+    CloseFiles();
+  }
+}
 
 std::string TDataFile::NormalizeFileName(const std::string& name) const {
   return RemoveExtension(Trim(name)) + ".DAT";

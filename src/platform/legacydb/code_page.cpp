@@ -1,11 +1,11 @@
 #include "platform/legacydb/code_page.h"
 
-#include <unicode/ucnv.h>
-
 #include <cctype>
 #include <vector>
 
 #include "platform/legacydb/legacy_error.h"
+#include "platform/locale/code_page.h"
+#include "platform/rtl/exception.h"
 
 namespace tarnel::legacydb {
 
@@ -31,36 +31,6 @@ constexpr TDriverCodePage kDrivers[] = {
     {0x97, 10029}, {0x98, 10006}, {0xC8, 1250},  {0xC9, 1251},  {0xCA, 1254},  {0xCB, 1253},
     {0xCC, 1257},
 };
-
-// ICU's name for a code page number.
-std::string ConverterName(int codePage) {
-  switch (codePage) {
-    case 65001: return "UTF-8";
-    case 10000: return "macintosh";
-    case 10006: return "x-mac-greek";
-    case 10007: return "x-mac-cyrillic";
-    case 10029: return "x-mac-centraleurroman";
-    default: break;
-  }
-  if (codePage == 874 || (codePage >= 1250 && codePage <= 1258)) {
-    return "windows-" + std::to_string(codePage);
-  }
-  return "ibm-" + std::to_string(codePage);
-}
-
-UConverter* OpenConverter(int codePage) {
-  UErrorCode status = U_ZERO_ERROR;
-  UConverter* converter = ucnv_open(ConverterName(codePage).c_str(), &status);
-  if (U_FAILURE(status)) {
-    if (converter != nullptr) ucnv_close(converter);
-    return nullptr;
-  }
-  if (codePage != 65001) {
-    status = U_ZERO_ERROR;
-    ucnv_setSubstChars(converter, "?", 1, &status);
-  }
-  return converter;
-}
 
 }  // namespace
 
@@ -89,38 +59,17 @@ int CodePageOfDriverName(const std::string& name) {
 TTransliterator::TTransliterator(int fromCodePage, int toCodePage)
     : FFromCodePage(fromCodePage), FToCodePage(toCodePage) {}
 
-TTransliterator::~TTransliterator() {
-  if (FFrom != nullptr) ucnv_close(FFrom);
-  if (FTo != nullptr) ucnv_close(FTo);
-}
-
 std::string TTransliterator::Convert(const std::string& text, const std::string& fileName) {
   if (FFromCodePage == FToCodePage || text.empty()) return text;
-  if (FFrom == nullptr) FFrom = OpenConverter(FFromCodePage);
-  if (FTo == nullptr) FTo = OpenConverter(FToCodePage);
-  for (auto [converter, codePage] : {std::pair{FFrom, FFromCodePage}, std::pair{FTo, FToCodePage}}) {
-    if (converter == nullptr) {
-      throw ELegacyDbError(fileName, "code page " + std::to_string(codePage) + " is not available");
-    }
+  try {
+    if (FToCodePage == kUtf8) return locale::CodePageToUtf8(FFromCodePage, text).Text;
+    if (FFromCodePage == kUtf8) return locale::Utf8ToCodePage(FToCodePage, text).Text;
+    return locale::ConvertCodePage(FFromCodePage, FToCodePage, text).Text;
+  } catch (const ELocaleError&) {
+    bool fromKnown = FFromCodePage == kUtf8 || locale::TCodePage::Find(FFromCodePage) != nullptr;
+    int missing = fromKnown ? FToCodePage : FFromCodePage;
+    throw ELegacyDbError(fileName, "code page " + std::to_string(missing) + " is not available");
   }
-  UErrorCode status = U_ZERO_ERROR;
-  std::vector<UChar> unicode(text.size() * 2 + 1);
-  int32_t unicodeLength = ucnv_toUChars(FFrom, unicode.data(), static_cast<int32_t>(unicode.size()),
-                                        text.data(), static_cast<int32_t>(text.size()), &status);
-  if (status == U_BUFFER_OVERFLOW_ERROR) {
-    unicode.resize(static_cast<size_t>(unicodeLength) + 1);
-    status = U_ZERO_ERROR;
-    unicodeLength = ucnv_toUChars(FFrom, unicode.data(), static_cast<int32_t>(unicode.size()),
-                                  text.data(), static_cast<int32_t>(text.size()), &status);
-  }
-  if (U_FAILURE(status)) throw ELegacyDbError(fileName, "a text does not convert from its code page");
-  std::string result(static_cast<size_t>(unicodeLength) * 4 + 1, '\0');
-  status = U_ZERO_ERROR;
-  int32_t length = ucnv_fromUChars(FTo, result.data(), static_cast<int32_t>(result.size()),
-                                   unicode.data(), unicodeLength, &status);
-  if (U_FAILURE(status)) throw ELegacyDbError(fileName, "a text does not convert to the target code page");
-  result.resize(static_cast<size_t>(length));
-  return result;
 }
 
 }  // namespace tarnel::legacydb

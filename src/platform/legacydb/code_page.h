@@ -1,12 +1,10 @@
 // Code pages of the source tables and the conversion of their texts into another code page
-// (the transliteration the transfer utility offers), through ICU's converters. The numbers are
-// Windows and DOS code page numbers; 65001 is UTF-8.
+// (the transliteration the transfer utility offers). The numbers are Windows and DOS code page
+// numbers; 65001 is UTF-8.
 #pragma once
 
 #include <cstdint>
 #include <string>
-
-struct UConverter;
 
 namespace tarnel::legacydb {
 
@@ -16,14 +14,13 @@ int CodePageOfLanguageDriver(uint8_t driver);
 // names dBase 7 headers and Paradox sort orders carry); 0 when the name tells none.
 int CodePageOfDriverName(const std::string& name);
 
-// Converts texts from one code page into another. Characters the target cannot show become
-// "?". Owns its two ICU converters.
+constexpr int kUtf8 = 65001;
+
+// Converts texts from one code page into another (65001 is UTF-8). Characters the target cannot
+// show become "?".
 class TTransliterator {
  public:
   TTransliterator(int fromCodePage, int toCodePage);
-  ~TTransliterator();
-  TTransliterator(const TTransliterator&) = delete;
-  TTransliterator& operator=(const TTransliterator&) = delete;
 
   // Raises ELegacyDbError naming `fileName` when either code page has no converter on this
   // machine.
@@ -32,8 +29,6 @@ class TTransliterator {
  private:
   int FFromCodePage;
   int FToCodePage;
-  UConverter* FFrom = nullptr;
-  UConverter* FTo = nullptr;
 };
 
 }  // namespace tarnel::legacydb
