@@ -53,12 +53,26 @@ void TBitmap::ClearBeyondSlots() {
   }
 }
 
+namespace {
+
+// The processor's own bit count where it has one (the baseline x86-64 lacks it, and the library
+// call that replaces it costs more than the count).
+#if defined(__x86_64__) && defined(__ELF__)
+__attribute__((target_clones("popcnt", "default")))
+#endif
+int32_t CountWords(const uint64_t* words, size_t count) {
+  int32_t set = 0;
+  for (size_t i = 0; i < count; ++i) set += std::popcount(words[i]);
+  return set;
+}
+
+}  // namespace
+
 int32_t TBitmap::CountSet(int32_t upTo) const {
   if (upTo < 0 || upTo > FSlots) upTo = FSlots;
   if (upTo <= 0) return 0;
   size_t full = static_cast<size_t>(upTo) / 64;
-  int32_t count = 0;
-  for (size_t i = 0; i < full; ++i) count += std::popcount(FWords[i]);
+  int32_t count = CountWords(FWords.data(), full);
   int rest = upTo % 64;
   if (rest > 0) count += std::popcount(FWords[full] & (~uint64_t{0} >> (64 - rest)));
   return count;

@@ -85,8 +85,10 @@ class TDataFile : public TFileHandler, public TIndexOwner {
   int64_t RecordOffset(int32_t recordNo) const;
   // The pinned buffer of record `recordNo` (a new slot when it is NextRecordNo). Null when another
   // program's change was detected before a read: the caches were dropped and the caller restarts.
-  // Direction 1 reads ahead forward from the record, 2 backward ending at it.
-  TRecord* GetRecordBuffer(int32_t recordNo, bool readAhead, int direction, bool useIndexRun);
+  // Direction 1 reads ahead forward from the record, 2 backward ending at it; a forward read
+  // ahead stops at record `lastWanted`.
+  TRecord* GetRecordBuffer(int32_t recordNo, bool readAhead, int direction, bool useIndexRun,
+                           int32_t lastWanted = INT32_MAX);
   bool FlushRecords();
   void InvalidateRecords();
   void UnpinRecords();
@@ -100,7 +102,7 @@ class TDataFile : public TFileHandler, public TIndexOwner {
   int32_t NextRecordId();
   int32_t RecordSlotCount() const override { return FHeader.NextRecordNo - 1; }
   void SetLastAutoInc(int32_t value);
-  int ReadAheadCount() const { return FReadAheadCount; }
+  int ReadAheadCount() const override { return FReadAheadCount; }
   // Reads of records from the data file since the table was opened.
   long RecordReads() const { return FRecordReads; }
   // Records tested against a filter's condition one by one since the table was opened.
@@ -261,7 +263,7 @@ class TDataFile : public TFileHandler, public TIndexOwner {
   uint16_t SortId() const override { return FHeader.SortId; }
   const TFieldDesc* FieldByName(const std::string& name) const override;
   bool MarkLiveSlots(TBitmap& live) override;
-  const uint8_t* FilterRecord(int32_t recordNo) override;
+  const uint8_t* FilterRecord(int32_t recordNo, int32_t lastWanted) override;
   bool RecordPasses(const TExpressionNode& condition, const uint8_t* image) override;
   bool IsSqlSource() const override { return FSqlSource && !FSqlSourceSecond; }
 

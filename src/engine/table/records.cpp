@@ -57,7 +57,8 @@ TRecord* TDataFile::GetFreeBuffer() {
   }
 }
 
-TRecord* TDataFile::GetRecordBuffer(int32_t recordNo, bool readAhead, int direction, bool useIndexRun) {
+TRecord* TDataFile::GetRecordBuffer(int32_t recordNo, bool readAhead, int direction, bool useIndexRun,
+                                    int32_t lastWanted) {
   if (recordNo == 0) return nullptr;
   if (recordNo == FHeader.NextRecordNo) {
     if (FHeader.NextRecordNo + 1 > kMaxRecordSlots + 1 ||
@@ -98,7 +99,7 @@ TRecord* TDataFile::GetRecordBuffer(int32_t recordNo, bool readAhead, int direct
     // Navigation reads the records the index visits next, when their numbers run on.
     count = FIndexFile->ConsecutiveRun(FReadAheadCount, direction != 2);
   } else if (readAhead) {
-    int32_t available = direction == 2 ? recordNo : FHeader.NextRecordNo - recordNo;
+    int32_t available = direction == 2 ? recordNo : std::min(FHeader.NextRecordNo, lastWanted + 1) - recordNo;
     count = static_cast<int>(std::min<int32_t>(FReadAheadCount, available));
   }
   record = ReadRecords(recordNo, std::max(count, 1), direction);
