@@ -307,7 +307,10 @@ void TBlobFile::LoadBlob(TBlobBuffer& blob) {
 
 bool TBlobFile::TryLoadBlob(TBlobBuffer& blob) {
   uint32_t first = static_cast<uint32_t>(blob.FirstBlock);
-  TBlockPin block = FCache.GetBlock(first, 1, FHeader.EndOfFile);
+  // The length is only known from the first block; chains are mostly written into neighbouring
+  // blocks, so the first read takes a few of them along.
+  constexpr uint32_t kFirstReadBytes = 2048;
+  TBlockPin block = FCache.GetBlock(first, std::max<uint32_t>(1, kFirstReadBytes / BlobBlockSize()), FHeader.EndOfFile);
   if (!block) return false;
   if (block->Header.OwnerRecord != blob.RecordNumber) RaiseForTable(kErrBlobBuffersCorrupt);
   // No chain holds more than the file's blocks can; a larger length is damage.

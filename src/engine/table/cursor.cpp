@@ -25,7 +25,9 @@ bool SameName(const std::string& a, const std::string& b) {
 
 }  // namespace
 
-void TDataFile::ReadCurrent(int direction) {
+void TDataFile::ReadCurrent(int direction, bool searched) {
+  constexpr int kSearchReadBytes = 4096;
+  int limit = searched ? std::max(1, kSearchReadBytes / std::max<int>(FHeader.RecordSize, 1)) : 0;
   for (;;) {
     int32_t recordNo = FIndexFile->CurrentRecordNumber();
     if (recordNo == 0) return;
@@ -33,7 +35,7 @@ void TDataFile::ReadCurrent(int direction) {
       FCurrentRecord->Unpin();
       FCurrentRecord = nullptr;
     }
-    TRecord* record = GetRecordBuffer(recordNo, true, direction, true);
+    TRecord* record = GetRecordBuffer(recordNo, true, direction, true, INT32_MAX, limit);
     if (record != nullptr) {
       FCurrentRecord = record;
       return;
@@ -252,7 +254,7 @@ bool TDataFile::GotoKey(bool isKey, const uint8_t* source, uint8_t* result, int 
     found = current != nullptr && FIndexFile->CompareKeys(current, key.data(), significant) == 0;
   }
   if (FIndexFile->AtEOF()) FIndexFile->LastKey();
-  ReadCurrent(1);
+  ReadCurrent(1, true);
   if (result != nullptr && FCurrentRecord != nullptr) {
     std::memcpy(result, FCurrentRecord->Image(), static_cast<size_t>(RecordBufferSize()));
   }
@@ -267,7 +269,7 @@ bool TDataFile::FindExactKey(const uint8_t* image, uint8_t* result) {
   BuildKey(image, FIndexFile->CurrentIndex(), key.data());
   int length = IndexIsUnique() ? index.KeyLength : index.KeyLength - kKeySuffixLength;
   bool found = FIndexFile->FindKey(key.data(), length);
-  ReadCurrent(1);
+  ReadCurrent(1, true);
   if (found && result != nullptr && FCurrentRecord != nullptr) {
     std::memcpy(result, FCurrentRecord->Image(), static_cast<size_t>(RecordBufferSize()));
   }

@@ -88,7 +88,7 @@ class TDataFile : public TFileHandler, public TIndexOwner {
   // Direction 1 reads ahead forward from the record, 2 backward ending at it; a forward read
   // ahead stops at record `lastWanted`.
   TRecord* GetRecordBuffer(int32_t recordNo, bool readAhead, int direction, bool useIndexRun,
-                           int32_t lastWanted = INT32_MAX);
+                           int32_t lastWanted = INT32_MAX, int maxCount = 0);
   bool FlushRecords();
   void InvalidateRecords();
   void UnpinRecords();
@@ -169,7 +169,9 @@ class TDataFile : public TFileHandler, public TIndexOwner {
   // Takes and releases the short read lock: another program's changes are read and the cursor
   // stays on its record.
   void Refresh();
-  void ReadCurrent(int direction);
+  // The cursor's current record into CurrentRecord. After a search (`searched`) the read ahead
+  // stays within a few kilobytes: a search is a jump, and the walk that may follow reads its runs.
+  void ReadCurrent(int direction, bool searched = false);
   void ResyncCurrent();
   void ResetPositions();
 

@@ -58,7 +58,7 @@ TRecord* TDataFile::GetFreeBuffer() {
 }
 
 TRecord* TDataFile::GetRecordBuffer(int32_t recordNo, bool readAhead, int direction, bool useIndexRun,
-                                    int32_t lastWanted) {
+                                    int32_t lastWanted, int maxCount) {
   if (recordNo == 0) return nullptr;
   if (recordNo == FHeader.NextRecordNo) {
     if (FHeader.NextRecordNo + 1 > kMaxRecordSlots + 1 ||
@@ -95,12 +95,13 @@ TRecord* TDataFile::GetRecordBuffer(int32_t recordNo, bool readAhead, int direct
   }
   if (!FReadLockPerOperation && EnterRead()) return nullptr;
   int count = 1;
+  int reach = maxCount > 0 ? std::min(maxCount, FReadAheadCount) : FReadAheadCount;
   if (readAhead && useIndexRun && !IsSqlSource()) {
     // Navigation reads the records the index visits next, when their numbers run on.
-    count = FIndexFile->ConsecutiveRun(FReadAheadCount, direction != 2);
+    count = FIndexFile->ConsecutiveRun(reach, direction != 2);
   } else if (readAhead) {
     int32_t available = direction == 2 ? recordNo : std::min(FHeader.NextRecordNo, lastWanted + 1) - recordNo;
-    count = static_cast<int>(std::min<int32_t>(FReadAheadCount, available));
+    count = static_cast<int>(std::min<int32_t>(reach, available));
   }
   record = ReadRecords(recordNo, std::max(count, 1), direction);
   if (record == nullptr) Raise(kErrRecordBuffersCorrupt);
