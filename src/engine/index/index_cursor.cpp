@@ -277,6 +277,10 @@ bool TIndexFile::TryMoveBy(int32_t count) {
   while (counted < steps) {
     bool moved;
     if (!Step(at, forward, moved)) return false;
+    if (moved) {
+      if (forward) atBOF = false; else atEOF = false;
+      if (FBitmapMode && !SkipHidden(at, forward, moved)) return false;
+    }
     if (!moved) {
       if (forward) atEOF = true; else atBOF = true;
       if (FBitmapMode) {
@@ -291,27 +295,9 @@ bool TIndexFile::TryMoveBy(int32_t count) {
       }
       break;
     }
-    if (forward) atBOF = false; else atEOF = false;
-    if (FBitmapMode) {
-      bool shown;
-      if (!SkipHidden(at, forward, shown)) return false;
-      if (!shown) {
-        // Nothing visible beyond: back to the last visible entry, as off the end.
-        if (forward) atEOF = true; else atBOF = true;
-        bool back;
-        if (!SkipHidden(at, !forward, back)) return false;
-        if (!back) {
-          ReleasePage(at.Leaf);
-          SetEmptyCursor();
-          return true;
-        }
-        break;
-      }
-      ++counted;
-      continue;
-    }
     ++counted;
-    if (FRangeActive) {
+    // The filters' bitmaps already hold the range.
+    if (!FBitmapMode && FRangeActive) {
       const uint8_t* key = at.Leaf->Key(at.Entry);
       if (forward && CompareKeys(key, FRangeEnd.data(), FCurrent.KeyLength) > 0) {
         atEOF = true;
