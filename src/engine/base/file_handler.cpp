@@ -89,7 +89,7 @@ void TFileHandler::Open() {
                        FExclusive ? os::TSharing::Exclusive : os::TSharing::Shared, FWriteThrough);
     if (error != os::kOsSuccess) Raise(MapOSError(error));
   }
-  WriteLog("Open of file " + FFileName);
+  if (FLogActive) WriteLog("Open of file " + FFileName);
   FActive = true;
 }
 
@@ -103,7 +103,7 @@ void TFileHandler::Close() {
     FFile.Close();
     FHandle = 0;
   }
-  if (FActive) WriteLog("Close of file " + FFileName);
+  if (FActive && FLogActive) WriteLog("Close of file " + FFileName);
   FActive = false;
 }
 
@@ -116,7 +116,7 @@ void TFileHandler::CreateNew() {
     int error = FFile.Create(NativePath(FFileName), os::TSharing::Exclusive, FWriteThrough);
     if (error != os::kOsSuccess) Raise(MapOSError(error));
   }
-  WriteLog("Creation of file " + FFileName);
+  if (FLogActive) WriteLog("Creation of file " + FFileName);
   FActive = true;
 }
 
@@ -130,7 +130,7 @@ void TFileHandler::Delete() {
     deleted = os::DeleteFile(NativePath(FFileName)) == os::kOsSuccess;
   }
   if (!deleted) Raise(kErrCannotDelete);
-  WriteLog("Deletion of file " + FFileName);
+  if (FLogActive) WriteLog("Deletion of file " + FFileName);
 }
 
 void TFileHandler::Rename(const std::string& newName) {
@@ -144,7 +144,7 @@ void TFileHandler::Rename(const std::string& newName) {
     renamed = os::RenameFile(NativePath(FFileName), NativePath(target)) == os::kOsSuccess;
   }
   if (!renamed) Raise(kErrUnknownOsError);
-  WriteLog("Rename of file " + FFileName + " to " + target);
+  if (FLogActive) WriteLog("Rename of file " + FFileName + " to " + target);
   FFileName = target;
 }
 
@@ -166,7 +166,7 @@ void TFileHandler::CopyTo(const std::string& destination) {
       if (got > 0 && target.Write(piece.data(), got) != got) RaiseEngineError(kErrWrite, destination);
     } while (got == kCopyPiece);
   }
-  WriteLog("Copy of file " + FFileName + " to " + destination);
+  if (FLogActive) WriteLog("Copy of file " + FFileName + " to " + destination);
 }
 
 int32_t TFileHandler::Read(void* buffer, int32_t count, bool allowShort) {
@@ -180,7 +180,7 @@ int32_t TFileHandler::Read(void* buffer, int32_t count, bool allowShort) {
     if (got < 0) Raise(kErrRead);
   }
   if (got < count && !allowShort) Raise(kErrRead);
-  WriteLog("Read from file " + FFileName + " of " + std::to_string(count));
+  if (FLogActive) WriteLog("Read from file " + FFileName + " of " + std::to_string(count));
   return static_cast<int32_t>(got);
 }
 
@@ -194,12 +194,12 @@ void TFileHandler::Write(const void* buffer, int32_t count) {
   } else if (FFile.Write(buffer, count) != count) {
     Raise(kErrWrite);
   }
-  WriteLog("Write to file " + FFileName + " of " + std::to_string(count));
+  if (FLogActive) WriteLog("Write to file " + FFileName + " of " + std::to_string(count));
 }
 
 void TFileHandler::Flush() {
   if (!FInMemory && !FFile.Flush()) Raise(kErrWrite);
-  WriteLog("Flush to disk for file " + FFileName);
+  if (FLogActive) WriteLog("Flush to disk for file " + FFileName);
 }
 
 int64_t TFileHandler::Seek(int64_t offset, int origin) {
@@ -212,8 +212,10 @@ int64_t TFileHandler::Seek(int64_t offset, int origin) {
   } else {
     position = FFile.Seek(offset, origin);
   }
-  WriteLog("Seek in file " + FFileName + " from " + std::to_string(origin) + " to position " +
-           std::to_string(offset));
+  if (FLogActive) {
+    WriteLog("Seek in file " + FFileName + " from " + std::to_string(origin) + " to position " +
+             std::to_string(offset));
+  }
   return position;
 }
 
@@ -229,13 +231,15 @@ bool TFileHandler::LockBytes(int64_t offset, int64_t length, bool lock) {
   } else {
     done = lock ? FFile.Lock(offset, length) : FFile.Unlock(offset, length);
   }
-  WriteLog(std::string(lock ? "Lock in file " : "Unlock in file ") + FFileName +
-           " from position " + std::to_string(offset) + " for " + std::to_string(length));
+  if (FLogActive) {
+    WriteLog(std::string(lock ? "Lock in file " : "Unlock in file ") + FFileName + " from position " +
+             std::to_string(offset) + " for " + std::to_string(length));
+  }
   return done;
 }
 
 bool TFileHandler::FileExists() {
-  WriteLog("File exists test for file " + FFileName);
+  if (FLogActive) WriteLog("File exists test for file " + FFileName);
   if (FInMemory) {
     TMemoryGuard guard(MemoryFileLock());
     return CurrentSession().MemoryFiles().MemoryFileExists(FFileName);
@@ -244,7 +248,6 @@ bool TFileHandler::FileExists() {
 }
 
 void TFileHandler::WriteLog(const std::string& text) {
-  if (!FLogActive) return;
   if (!FLogFile) {
     auto log = std::make_unique<TFileHandler>();
     log->SetFileName(kLogFileName);

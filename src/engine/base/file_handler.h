@@ -65,6 +65,8 @@ class TFileHandler {
 
  protected:
   [[noreturn]] void Raise(uint16_t code) const;
+  // Appends a line to the I/O log. Callers test LogActive first, so that no text is composed for
+  // every read, seek and lock while the log is off.
   void WriteLog(const std::string& text);
 
  private:

@@ -37,6 +37,9 @@ struct TBlock {
   std::vector<uint8_t> Data;  // BlobBlockSize - 18 bytes
   uint16_t PinCount = 0;
   bool ReadingAhead = false;  // inside the run being read: neither reused nor written now
+  // Links of the cache's most-recently-used list.
+  TBlock* Newer = nullptr;
+  TBlock* Older = nullptr;
 
   // Unused, clean, unpinned, header and data zero.
   void Reset();

@@ -33,6 +33,14 @@ void TBlobBuffer::Truncate(int32_t newSize) {
   Modified = true;
 }
 
+void TBlobBuffer::Append(const uint8_t* bytes, int32_t count) {
+  try {
+    Data.insert(Data.end(), bytes, bytes + count);
+  } catch (const std::bad_alloc&) {
+    RaiseEngineError(kErrOutOfMemory);
+  }
+}
+
 void TBlobBuffer::Resize(int32_t newSize) {
   try {
     Data.resize(static_cast<size_t>(newSize));

@@ -29,6 +29,8 @@ struct TBlobBuffer {
   void Truncate(int32_t newSize);
   // Resizes the contents; memory exhaustion is engine error 11016.
   void Resize(int32_t newSize);
+  // Appends `count` bytes (>= 0); memory exhaustion is engine error 11016.
+  void Append(const uint8_t* bytes, int32_t count);
 };
 
 }  // namespace tarnel

@@ -1,6 +1,7 @@
 #include "engine/blob/blob_file.h"
 
 #include <algorithm>
+#include <array>
 #include <climits>
 #include <cstring>
 #include <unordered_set>
@@ -25,6 +26,42 @@ uint32_t CheckedBlockSize(const TTableContext& table, uint32_t blobBlockSize) {
   }
   return blobBlockSize;
 }
+
+// A BLOB's contents are reserved at most this far ahead of the blocks found (one read's worth).
+constexpr uint32_t kMaxReadBytes = 65535;
+
+// The blocks a walk along a chain has met, so that a chain running back into itself is found.
+// The few blocks of an ordinary chain are kept in fixed room and searched directly; a long chain
+// moves on into a hash set.
+class TVisitedBlocks {
+ public:
+  explicit TVisitedBlocks(uint32_t first) { Add(first); }
+  TVisitedBlocks(const TVisitedBlocks&) = delete;
+  TVisitedBlocks& operator=(const TVisitedBlocks&) = delete;
+
+  // False when the block was met before.
+  bool Add(uint32_t offset) {
+    if (Contains(offset)) return false;
+    if (FFewCount < FFew.size()) {
+      FFew[FFewCount++] = offset;
+    } else {
+      FMany.insert(offset);
+    }
+    return true;
+  }
+  bool Contains(uint32_t offset) const {
+    for (size_t i = 0; i < FFewCount; ++i) {
+      if (FFew[i] == offset) return true;
+    }
+    return !FMany.empty() && FMany.count(offset) != 0;
+  }
+  size_t Count() const { return FFewCount + FMany.size(); }
+
+ private:
+  std::array<uint32_t, 16> FFew{};
+  size_t FFewCount = 0;
+  std::unordered_set<uint32_t> FMany;
+};
 
 }  // namespace
 
@@ -270,7 +307,10 @@ void TBlobFile::LoadBlob(TBlobBuffer& blob) {
 
 bool TBlobFile::TryLoadBlob(TBlobBuffer& blob) {
   uint32_t first = static_cast<uint32_t>(blob.FirstBlock);
-  TBlockPin block = FCache.GetBlock(first, 1, FHeader.EndOfFile);
+  // The length is only known from the first block; chains are mostly written into neighbouring
+  // blocks, so the first read takes a few of them along.
+  constexpr uint32_t kFirstReadBytes = 2048;
+  TBlockPin block = FCache.GetBlock(first, std::max<uint32_t>(1, kFirstReadBytes / BlobBlockSize()), FHeader.EndOfFile);
   if (!block) return false;
   if (block->Header.OwnerRecord != blob.RecordNumber) RaiseForTable(kErrBlobBuffersCorrupt);
   // No chain holds more than the file's blocks can; a larger length is damage.
@@ -278,21 +318,21 @@ bool TBlobFile::TryLoadBlob(TBlobBuffer& blob) {
   uint32_t end = std::max(FHeader.EndOfFile, kBlobHeaderSize);
   uint64_t blocksInFile = (end - kBlobHeaderSize) / BlobBlockSize();
   if (size > blocksInFile * DataSize() || size > INT32_MAX) RaiseForTable(kErrBlobBuffersCorrupt);
-  // The contents grow with the blocks actually found, never ahead of them.
+  // The contents grow with the blocks actually found, never more than one read ahead of them.
   blob.Data.clear();
-  std::unordered_set<uint32_t> visited{first};
+  blob.Data.reserve(std::min(size, kMaxReadBytes));
+  TVisitedBlocks visited(first);
   uint32_t copied = 0;
   while (copied < size) {
     if (block->PinCount > 1) RaiseForTable(kErrBlobBuffersCorrupt);
     uint32_t wanted = std::min(DataSize(), size - copied);
     uint32_t taken = std::min<uint32_t>(wanted, block->Header.DataLength);
     if (taken == 0) break;
-    blob.Resize(static_cast<int32_t>(copied + taken));
-    std::memcpy(blob.Data.data() + copied, block->Data.data(), taken);
+    blob.Append(block->Data.data(), static_cast<int32_t>(taken));
     copied += taken;
     if (taken < wanted || copied == size || block->Header.NextBlock == 0) break;
     uint32_t next = block->Header.NextBlock;
-    if (!visited.insert(next).second) RaiseForTable(kErrBlobBuffersCorrupt);
+    if (!visited.Add(next)) RaiseForTable(kErrBlobBuffersCorrupt);
     TBlockPin nextBlock = FCache.GetBlock(next, BlocksFor(size - copied), FHeader.EndOfFile);
     if (!nextBlock) return false;
     block = std::move(nextBlock);
@@ -319,7 +359,7 @@ void TBlobFile::StoreBlob(TBlobBuffer& blob) {
   auto oldBlocksAfter = [&](uint32_t written) {
     return oldLength > written ? BlocksFor(oldLength - written) : 1u;
   };
-  std::unordered_set<uint32_t> visited{block->BlockOffset};
+  TVisitedBlocks visited(block->BlockOffset);
   uint32_t written = 0;
   for (;;) {
     uint32_t count = std::min(DataSize(), size - written);
@@ -336,7 +376,7 @@ void TBlobFile::StoreBlob(TBlobBuffer& blob) {
     } else {
       next = AllocateBlock();
     }
-    if (!visited.insert(next->BlockOffset).second) RaiseForTable(kErrBlobBuffersCorrupt);
+    if (!visited.Add(next->BlockOffset)) RaiseForTable(kErrBlobBuffersCorrupt);
     block->Header.NextBlock = next->BlockOffset;
     next->Header.PrevBlock = block->BlockOffset;
     next->Header.OwnerRecord = blob.RecordNumber;
@@ -361,19 +401,19 @@ void TBlobFile::FreeChain(TBlockPin& start, int32_t recordNumber, uint32_t block
                           bool freeStart) {
   TBlock* current = &*start;
   TBlockPin currentPin;  // the caller keeps `start` pinned; later blocks are pinned here
-  std::unordered_set<uint32_t> visited{start->BlockOffset};
+  TVisitedBlocks visited(start->BlockOffset);
   bool freeCurrent = freeStart;
   while (current->Header.NextBlock != 0) {
     uint32_t next = current->Header.NextBlock;
     const char* damage = nullptr;
     TBlockPin nextPin;
-    if (visited.count(next) != 0) {
+    if (visited.Contains(next)) {
       damage = kRecursivePointerRepair;
     } else if (!FCache.IsBlockOffset(next) ||
                uint64_t{next} + BlobBlockSize() > FHeader.EndOfFile) {
       damage = kInvalidPointerRepair;
     } else {
-      uint32_t seen = static_cast<uint32_t>(visited.size());
+      uint32_t seen = static_cast<uint32_t>(visited.Count());
       uint32_t wanted = blockCount > seen ? blockCount - seen : 1;
       nextPin = GetChainBlock(next, wanted);
       if (nextPin->PinCount > 1) {
@@ -391,7 +431,7 @@ void TBlobFile::FreeChain(TBlockPin& start, int32_t recordNumber, uint32_t block
     }
     if (freeCurrent) ReleaseBlockToFreeList(*current);
     freeCurrent = true;
-    visited.insert(next);
+    visited.Add(next);
     currentPin = std::move(nextPin);
     current = &*currentPin;
   }

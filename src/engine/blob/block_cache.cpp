@@ -1,6 +1,8 @@
 #include "engine/blob/block_cache.h"
 
 #include <algorithm>
+#include <cstring>
+#include <unordered_set>
 
 #include "engine/base/errors.h"
 #include "engine/base/file_handler.h"
@@ -20,15 +22,16 @@ constexpr int kBatchGrowth = 256;
 // Clears the read-ahead marks when a read ends, also when it fails.
 class TReadAheadMarks {
  public:
-  explicit TReadAheadMarks(std::vector<std::unique_ptr<TBlock>>& blocks) : FBlocks(blocks) {}
+  explicit TReadAheadMarks(std::vector<TBlock*>& marked) : FMarked(marked) {}
   ~TReadAheadMarks() {
-    for (auto& block : FBlocks) block->ReadingAhead = false;
+    for (TBlock* block : FMarked) block->ReadingAhead = false;
+    FMarked.clear();
   }
   TReadAheadMarks(const TReadAheadMarks&) = delete;
   TReadAheadMarks& operator=(const TReadAheadMarks&) = delete;
 
  private:
-  std::vector<std::unique_ptr<TBlock>>& FBlocks;
+  std::vector<TBlock*>& FMarked;
 };
 
 }  // namespace
@@ -50,104 +53,133 @@ bool TBlockCache::IsBlockOffset(uint32_t offset) const {
          (offset - kBlobHeaderSize) % FBlockSize == 0;
 }
 
-int TBlockCache::Find(uint32_t offset) const {
-  for (size_t i = 0; i < FBlocks.size(); ++i) {
-    if (FBlocks[i]->BlockOffset == offset) return static_cast<int>(i);
+void TBlockCache::Unlink(TBlock& block) {
+  if (block.Newer != nullptr) {
+    block.Newer->Older = block.Older;
+  } else {
+    FNewest = block.Older;
   }
-  return -1;
+  if (block.Older != nullptr) {
+    block.Older->Newer = block.Newer;
+  } else {
+    FOldest = block.Newer;
+  }
+  block.Newer = nullptr;
+  block.Older = nullptr;
 }
 
-void TBlockCache::MoveToFront(int index) {
-  auto position = FBlocks.begin() + index;
-  std::rotate(FBlocks.begin(), position, position + 1);
+void TBlockCache::LinkFront(TBlock& block) {
+  block.Newer = nullptr;
+  block.Older = FNewest;
+  if (FNewest != nullptr) FNewest->Newer = &block;
+  FNewest = &block;
+  if (FOldest == nullptr) FOldest = &block;
 }
 
-TBlockPin TBlockCache::PinAt(int index) {
-  TBlock& block = *FBlocks[static_cast<size_t>(index)];
+void TBlockCache::MoveToFront(TBlock& block) {
+  if (&block == FNewest) return;
+  Unlink(block);
+  LinkFront(block);
+}
+
+void TBlockCache::Place(TBlock& block, uint32_t offset) {
+  if (block.BlockOffset == offset) return;
+  if (block.BlockOffset != 0) FByOffset.Erase(&block);
+  block.BlockOffset = offset;
+  if (offset != 0) FByOffset.Insert(&block);
+}
+
+TBlockPin TBlockCache::Pin(TBlock& block) {
   if (block.PinCount >= kMaxBlockPins) Corrupt();
   ++block.PinCount;
-  MoveToFront(index);
+  MoveToFront(block);
   return TBlockPin(&block);
 }
 
 TBlockPin TBlockCache::GetBlock(uint32_t offset, uint32_t blocksWanted, uint32_t endOfFile) {
   if (!IsBlockOffset(offset)) Corrupt();
-  int index = Find(offset);
-  if (index >= 0) return PinAt(index);
+  if (TBlock* cached = Find(offset)) return Pin(*cached);
   if (!FTable.ReadLockPerOperation() && FTable.CheckForChangesBeforeRead()) return TBlockPin();
   if (uint64_t{offset} + FBlockSize > endOfFile) Corrupt();
   uint32_t inFile = (endOfFile - offset) / FBlockSize;
   uint32_t count = std::max(1u, std::min({blocksWanted, FMaxReadAhead, inFile}));
   ReadBlocks(offset, count);
-  return PinAt(Find(offset));
+  TBlock* block = Find(offset);
+  if (block == nullptr) Corrupt();
+  return Pin(*block);
 }
 
 TBlockPin TBlockCache::NewBlock(uint32_t offset) {
-  int index = Find(offset);
-  if (index < 0) {
-    TBlock& block = TakeBuffer();
-    block.BlockOffset = offset;
-    index = 0;
+  TBlock* block = Find(offset);
+  if (block == nullptr) {
+    block = &TakeBuffer();
+    Place(*block, offset);
   }
-  return PinAt(index);
+  return Pin(*block);
 }
 
 void TBlockCache::ReadBlocks(uint32_t offset, uint32_t count) {
-  TReadAheadMarks marks(FBlocks);
-  uint32_t end = offset + count * FBlockSize;
-  for (auto& block : FBlocks) {
-    if (block->BlockOffset >= offset && block->BlockOffset < end) block->ReadingAhead = true;
+  TReadAheadMarks marks(FReadingAhead);
+  for (uint32_t k = 0; k < count; ++k) {
+    if (TBlock* cached = Find(offset + k * FBlockSize)) {
+      cached->ReadingAhead = true;
+      FReadingAhead.push_back(cached);
+    }
   }
-  std::vector<uint8_t> work(static_cast<size_t>(count) * FBlockSize);
+  size_t bytes = static_cast<size_t>(count) * FBlockSize;
+  if (FReadArea.size() < bytes) FReadArea.resize(bytes);
   FFile.Seek(offset, 0);
-  int32_t got = FFile.Read(work.data(), static_cast<int32_t>(work.size()),
-                           FTable.ShortReadsAccepted());
+  int32_t got = FFile.Read(FReadArea.data(), static_cast<int32_t>(bytes), FTable.ShortReadsAccepted());
   // A block that arrived in part keeps zeros for the rest; the requested one is always taken.
-  uint32_t arrived = std::max(1u, (static_cast<uint32_t>(got) + FBlockSize - 1) / FBlockSize);
+  size_t arrivedBytes = std::min(bytes, static_cast<size_t>(std::max(got, 0)));
+  std::memset(FReadArea.data() + arrivedBytes, 0, bytes - arrivedBytes);
+  uint32_t arrived = std::max(1u, (static_cast<uint32_t>(arrivedBytes) + FBlockSize - 1) / FBlockSize);
   for (uint32_t k = arrived; k-- > 0;) {
     uint32_t blockOffset = offset + k * FBlockSize;
-    const uint8_t* image = work.data() + static_cast<size_t>(k) * FBlockSize;
-    int index = Find(blockOffset);
-    if (index >= 0) {
-      TBlock& cached = *FBlocks[static_cast<size_t>(index)];
-      if (cached.PinCount == 0 && !cached.Modified) cached.Decode(image, FTable.Scrambled());
-      MoveToFront(index);
+    const uint8_t* image = FReadArea.data() + static_cast<size_t>(k) * FBlockSize;
+    if (TBlock* cached = Find(blockOffset)) {
+      if (cached->PinCount == 0 && !cached->Modified) cached->Decode(image, FTable.Scrambled());
+      MoveToFront(*cached);
     } else {
       TBlock& block = TakeBuffer();
-      block.BlockOffset = blockOffset;
+      Place(block, blockOffset);
       block.Decode(image, FTable.Scrambled());
       block.ReadingAhead = true;
+      FReadingAhead.push_back(&block);
     }
   }
 }
 
-int TBlockCache::FindReusable() const {
-  for (size_t i = FBlocks.size(); i-- > 0;) {
-    const TBlock& block = *FBlocks[i];
-    if (!block.Modified && block.PinCount == 0 && !block.ReadingAhead) return static_cast<int>(i);
+TBlock* TBlockCache::FindReusable() const {
+  for (TBlock* block = FOldest; block != nullptr; block = block->Newer) {
+    if (!block->Modified && block->PinCount == 0 && !block->ReadingAhead) return block;
   }
-  return -1;
+  return nullptr;
+}
+
+TBlock& TBlockCache::AddBuffer() {
+  FBlocks.push_back(std::make_unique<TBlock>(FBlockSize));
+  TBlock& block = *FBlocks.back();
+  LinkFront(block);
+  return block;
 }
 
 TBlock& TBlockCache::TakeBuffer() {
-  if (Count() < FRoom) {
-    FBlocks.insert(FBlocks.begin(), std::make_unique<TBlock>(FBlockSize));
-    return *FBlocks.front();
-  }
-  int index = FindReusable();
-  if (index < 0 && !FTable.InBatch()) {
+  if (Count() < FRoom) return AddBuffer();
+  TBlock* block = FindReusable();
+  if (block == nullptr && !FTable.InBatch()) {
     FlushBlocks();
-    index = FindReusable();
+    block = FindReusable();
   }
-  if (index < 0) {
+  if (block == nullptr) {
     if (!FTable.InBatch()) Corrupt();
     FRoom += kBatchGrowth;
-    FBlocks.insert(FBlocks.begin(), std::make_unique<TBlock>(FBlockSize));
-    return *FBlocks.front();
+    return AddBuffer();
   }
-  FBlocks[static_cast<size_t>(index)]->Reset();
-  MoveToFront(index);
-  return *FBlocks.front();
+  Place(*block, 0);
+  block->Reset();
+  MoveToFront(*block);
+  return *block;
 }
 
 void TBlockCache::FlushBlocks() {
@@ -158,9 +190,9 @@ void TBlockCache::FlushBlocks() {
   if (due.empty()) return;
   std::sort(due.begin(), due.end(),
             [](const TBlock* a, const TBlock* b) { return a->BlockOffset < b->BlockOffset; });
-  std::vector<uint8_t> work(due.size() * FBlockSize);
+  FWriteArea.resize(due.size() * FBlockSize);
   for (size_t i = 0; i < due.size(); ++i) {
-    due[i]->Encode(work.data() + i * FBlockSize, FTable.Scrambled());
+    due[i]->Encode(FWriteArea.data() + i * FBlockSize, FTable.Scrambled());
   }
   size_t first = 0;
   while (first < due.size()) {
@@ -170,7 +202,7 @@ void TBlockCache::FlushBlocks() {
       ++last;
     }
     FFile.Seek(due[first]->BlockOffset, 0);
-    FFile.Write(work.data() + first * FBlockSize,
+    FFile.Write(FWriteArea.data() + first * FBlockSize,
                 static_cast<int32_t>((last - first + 1) * FBlockSize));
     for (size_t i = first; i <= last; ++i) due[i]->Modified = false;
     first = last + 1;
@@ -179,6 +211,7 @@ void TBlockCache::FlushBlocks() {
 
 void TBlockCache::InvalidateBlocks() {
   for (auto& block : FBlocks) block->Reset();
+  FByOffset.Clear();
 }
 
 void TBlockCache::UnpinAllBlocks() {
@@ -186,14 +219,28 @@ void TBlockCache::UnpinAllBlocks() {
 }
 
 void TBlockCache::TrimBlockCache() {
-  for (size_t i = FBlocks.size(); i-- > 0 && Count() > FNormalRoom;) {
-    if (FBlocks[i]->PinCount == 0 && !FBlocks[i]->Modified) FBlocks.erase(FBlocks.begin() + i);
+  std::unordered_set<TBlock*> freed;
+  for (TBlock* block = FOldest; block != nullptr && Count() - static_cast<int>(freed.size()) > FNormalRoom;) {
+    TBlock* newer = block->Newer;
+    if (block->PinCount == 0 && !block->Modified) {
+      Unlink(*block);
+      Place(*block, 0);
+      freed.insert(block);
+    }
+    block = newer;
+  }
+  if (!freed.empty()) {
+    std::erase_if(FBlocks, [&](const std::unique_ptr<TBlock>& block) { return freed.count(block.get()) != 0; });
   }
   FRoom = FNormalRoom;
 }
 
 void TBlockCache::FreeAllBlocks() {
+  FReadingAhead.clear();
+  FByOffset.Clear();
   FBlocks.clear();
+  FNewest = nullptr;
+  FOldest = nullptr;
   FRoom = FNormalRoom;
 }
 

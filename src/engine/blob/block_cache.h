@@ -2,7 +2,8 @@
 // cached is read together with the neighbours its chain still needs, in one read; modified
 // blocks are written sorted by offset, one write per run of neighbours. The cache holds about
 // 256 KB of blocks and grows only inside a deferred-update batch, whose changes must stay in
-// memory. Owned by TBlobFile, which it reads and writes through.
+// memory. Buffers are found by their offset in constant time. Owned by TBlobFile, which it reads
+// and writes through.
 //
 // REQUIRES: one thread per table; the table's locks keep other programs out (see TTableContext).
 #pragma once
@@ -11,12 +12,15 @@
 #include <memory>
 #include <vector>
 
+#include "engine/base/number_table.h"
 #include "engine/blob/blob_block.h"
 
 namespace tarnel {
 
 class TFileHandler;
 class TTableContext;
+
+inline uint32_t CachedBlockOffset(const TBlock& block) { return block.BlockOffset; }
 
 class TBlockCache {
  public:
@@ -52,14 +56,19 @@ class TBlockCache {
   void FreeAllBlocks();
 
  private:
-  int Find(uint32_t offset) const;
-  TBlockPin PinAt(int index);
-  void MoveToFront(int index);
+  TBlock* Find(uint32_t offset) const { return offset == 0 ? nullptr : FByOffset.Find(offset); }
+  TBlockPin Pin(TBlock& block);
+  void MoveToFront(TBlock& block);
+  void Unlink(TBlock& block);
+  void LinkFront(TBlock& block);
+  // Gives a buffer the block at `offset` (0: none), keeping the lookup current.
+  void Place(TBlock& block, uint32_t offset);
   void ReadBlocks(uint32_t offset, uint32_t count);
   // A buffer at the front of the list, reset: a new one while there is room, else the rearmost
   // reusable one (after writing the modified ones, outside a batch); inside a batch the room grows.
   TBlock& TakeBuffer();
-  int FindReusable() const;
+  TBlock& AddBuffer();
+  TBlock* FindReusable() const;
   [[noreturn]] void Corrupt() const;
 
   TFileHandler& FFile;
@@ -68,7 +77,14 @@ class TBlockCache {
   uint32_t FMaxReadAhead;
   int FNormalRoom;
   int FRoom;
-  std::vector<std::unique_ptr<TBlock>> FBlocks;
+  std::vector<std::unique_ptr<TBlock>> FBlocks;  // the buffers, in no particular order
+  TNumberTable<TBlock, &CachedBlockOffset> FByOffset;  // the buffers that hold a block
+  TBlock* FNewest = nullptr;
+  TBlock* FOldest = nullptr;
+  std::vector<TBlock*> FReadingAhead;  // the buffers marked by the read under way
+  // Work areas of a read and of a flush; apart, since taking a buffer during a read may flush.
+  std::vector<uint8_t> FReadArea;
+  std::vector<uint8_t> FWriteArea;
 };
 
 }  // namespace tarnel

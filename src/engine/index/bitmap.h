@@ -1,5 +1,7 @@
-// TBitmap: one bit per record slot, record number n at bit (n - 1) mod 8 of byte (n - 1) div 8.
-// Bits beyond the slot count are always clear, so counts and inversions stay within the table.
+// TBitmap: one bit per record slot, record number n at bit (n - 1) mod 64 of word (n - 1) div 64
+// (so byte (n - 1) div 8 of a little-endian image holds it at bit (n - 1) mod 8). Bits beyond the
+// slot count are always clear, so counts and inversions stay within the table. Whole-map
+// operations and searches work a 64-bit word at a time.
 #pragma once
 
 #include <cstddef>
@@ -10,20 +12,20 @@ namespace tarnel {
 
 class TBitmap {
  public:
-  // Sizes the bitmap for `slots` record slots ((slots div 8) + 1 bytes); new bits are clear.
+  // Sizes the bitmap for `slots` record slots; new bits are clear.
   void Resize(int32_t slots);
   int32_t Slots() const { return FSlots; }
-  bool Empty() const { return FBytes.empty(); }
+  bool Empty() const { return FWords.empty(); }
   void Free();
 
   bool Test(int32_t recordNo) const {
-    return recordNo >= 1 && recordNo <= FSlots && (FBytes[Index(recordNo)] & Mask(recordNo)) != 0;
+    return recordNo >= 1 && recordNo <= FSlots && (FWords[Index(recordNo)] & Mask(recordNo)) != 0;
   }
   void Set(int32_t recordNo) {
-    if (recordNo >= 1 && recordNo <= FSlots) FBytes[Index(recordNo)] |= Mask(recordNo);
+    if (recordNo >= 1 && recordNo <= FSlots) FWords[Index(recordNo)] |= Mask(recordNo);
   }
   void Clear(int32_t recordNo) {
-    if (recordNo >= 1 && recordNo <= FSlots) FBytes[Index(recordNo)] &= static_cast<uint8_t>(~Mask(recordNo));
+    if (recordNo >= 1 && recordNo <= FSlots) FWords[Index(recordNo)] &= ~Mask(recordNo);
   }
   void ClearAll();
   void SetAll();
@@ -38,11 +40,11 @@ class TBitmap {
   int32_t PreviousSet(int32_t from) const;
 
  private:
-  static size_t Index(int32_t recordNo) { return static_cast<size_t>(recordNo - 1) >> 3; }
-  static uint8_t Mask(int32_t recordNo) { return static_cast<uint8_t>(1u << ((recordNo - 1) & 7)); }
+  static size_t Index(int32_t recordNo) { return static_cast<size_t>(recordNo - 1) >> 6; }
+  static uint64_t Mask(int32_t recordNo) { return uint64_t{1} << ((recordNo - 1) & 63); }
   void ClearBeyondSlots();
 
-  std::vector<uint8_t> FBytes;
+  std::vector<uint64_t> FWords;
   int32_t FSlots = 0;
 };
 

@@ -1,6 +1,7 @@
 // The B+tree of the current index: searches inside a page, descent from the root, inserting
 // with splits and deleting with merges and redistribution. Interior entries carry the number of
 // leaf entries below them, which every update keeps exact.
+#include <array>
 #include <cstring>
 #include <vector>
 
@@ -17,19 +18,28 @@ constexpr int kMaxDepth = 64;
 }  // namespace
 
 TIndexFile::TPinnedPages::~TPinnedPages() {
-  for (TPage* page : FPages) FFile.ReleasePage(page);
+  for (size_t i = 0; i < FCount; ++i) FFile.ReleasePage(FPages[i]);
+  for (TPage* page : FMore) FFile.ReleasePage(page);
+}
+
+void TIndexFile::TPinnedPages::Hold(TPage* page) {
+  if (FCount < FPages.size()) {
+    FPages[FCount++] = page;
+  } else {
+    FMore.push_back(page);
+  }
 }
 
 TPage& TIndexFile::TPinnedPages::Get(uint32_t offset) {
   TPage* page = offset == 0 ? nullptr : FFile.GetPage(offset, false);
   if (page == nullptr) FFile.RaiseTable(kErrPageBuffersCorrupt);
-  FPages.push_back(page);
+  Hold(page);
   return *page;
 }
 
 TPage& TIndexFile::TPinnedPages::Allocate() {
   TPage* page = FFile.AllocatePage();
-  FPages.push_back(page);
+  Hold(page);
   return *page;
 }
 
@@ -98,15 +108,16 @@ void TIndexFile::InsertKey(const uint8_t* key, uint32_t recordNo) {
   }
   // The path is found first and changed only once the key is known to be new, so that a key that
   // is already there leaves the counts as they were.
-  std::vector<TPage*> path;
+  std::array<TPage*, static_cast<size_t>(kMaxDepth)> path{};
+  size_t depth = 0;
   TPage* page = &pages.Get(RootPage());
   page->ParentPage = 0;
   while (!page->IsLeaf()) {
-    if (path.size() >= kMaxDepth) RaiseTable(kErrPageBuffersCorrupt);
+    if (depth >= path.size()) RaiseTable(kErrPageBuffersCorrupt);
     bool found;
     int position = SearchPage(*page, key, FCurrent.KeyLength, TSearch::InsertPosition, &found);
     page->WritePos = static_cast<uint16_t>(position);
-    path.push_back(page);
+    path[depth++] = page;
     TPage& child = pages.Get(page->Value(position == 0 ? 1 : position));
     child.ParentPage = page->PageOffset;
     page = &child;
@@ -114,7 +125,8 @@ void TIndexFile::InsertKey(const uint8_t* key, uint32_t recordNo) {
   bool found;
   int position = SearchPage(*page, key, FCurrent.KeyLength, TSearch::InsertPosition, &found);
   if (found) RaiseIndex(kErrDuplicateKey, MessageIndexName());
-  for (TPage* interior : path) {
+  for (size_t level = 0; level < depth; ++level) {
+    TPage* interior = path[level];
     int followed = interior->WritePos == 0 ? 1 : interior->WritePos;
     interior->SetSubtreeCount(followed, interior->SubtreeCount(followed) + 1);
     interior->Modified = true;

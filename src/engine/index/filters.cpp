@@ -168,7 +168,7 @@ void TIndexFile::RecomputeBitmapMode() {
   if (!active) {
     FResult.Free();
     FRangeBitmap.Free();
-    FLive.Free();
+    if (!FLiveKept) FLive.Free();
     FVisible = 0;
   }
 }
@@ -180,6 +180,8 @@ TBitmap TIndexFile::Base() const {
 }
 
 bool TIndexFile::BuildLiveBitmap() {
+  if (FLiveKept && FLive.Slots() == FOwner.RecordSlotCount()) return true;
+  FLiveKept = false;
   FLive.Resize(FOwner.RecordSlotCount());
   FLive.ClearAll();
   if (FHeader.NoPrimaryIndex) {
@@ -187,9 +189,11 @@ bool TIndexFile::BuildLiveBitmap() {
     // records say which slots are live.
     if (FHeader.RecordCount >= FOwner.RecordSlotCount()) {
       FLive.SetAll();
-      return true;
+    } else if (!FOwner.MarkLiveSlots(FLive)) {
+      return false;
     }
-    return FOwner.MarkLiveSlots(FLive);
+    FLiveKept = true;
+    return true;
   }
   TIndexSelection selection(*this);
   SelectIndex(kSysDeletedIndex);
@@ -204,6 +208,7 @@ bool TIndexFile::BuildLiveBitmap() {
     MarkKeyRange(deletedLow, deletedHigh, FLive);
     FLive.Invert();
   }
+  FLiveKept = true;
   return true;
 }
 
@@ -349,8 +354,11 @@ bool TIndexFile::EvaluateByScan(TBitmap& bitmap, int32_t parentOperator, const T
   bitmap.Resize(slots);
   bool onlyCandidates = parentOperator == opAnd;
   if (!onlyCandidates) bitmap.SetAll();
+  // A read ahead stops at the last candidate within its reach: sparse candidates are read one by
+  // one instead of a run of records that are not tested.
+  int reach = std::max(FOwner.ReadAheadCount(), 1);
   for (int32_t n = bitmap.NextSet(1); n != 0; n = bitmap.NextSet(n + 1)) {
-    const uint8_t* image = FOwner.FilterRecord(n);
+    const uint8_t* image = FOwner.FilterRecord(n, bitmap.PreviousSet(std::min(n + reach - 1, slots)));
     if (image == nullptr) return false;
     bool passes = image[0] == 0 &&
                   (callback != nullptr ? callback->Callback(image, n) : FOwner.RecordPasses(*condition, image));

@@ -4,6 +4,7 @@
 // is detected (the caches were then dropped and the table put the cursor back on its record).
 #include <algorithm>
 #include <cstdlib>
+#include <cstring>
 #include <vector>
 
 #include "engine/base/errors.h"
@@ -85,6 +86,64 @@ void TIndexFile::TakeCursor(const TLeafEntry& at) {
 
 bool TIndexFile::Visible(const TLeafEntry& at) const {
   return !FBitmapMode || FResult.Test(static_cast<int32_t>(at.Leaf->Value(at.Entry)));
+}
+
+bool TIndexFile::SkipHidden(TLeafEntry& at, bool forward, bool& moved) {
+  moved = true;
+  if (Visible(at)) return true;
+  // A few neighbours first: a visible entry is often close by.
+  for (int i = 0; i < 64; ++i) {
+    if (!Step(at, forward, moved)) return false;
+    if (!moved || Visible(at)) return true;
+  }
+  bool answered = false;
+  if (!JumpToVisible(at, forward, moved, answered)) return false;
+  if (answered) return true;
+  while (moved && !Visible(at)) {
+    if (!Step(at, forward, moved)) return false;
+  }
+  return true;
+}
+
+bool TIndexFile::JumpToVisible(TLeafEntry& at, bool forward, bool& moved, bool& answered) {
+  answered = false;
+  // A walk passes about RecordCount / visible entries to the next visible one; building the keys
+  // of all visible records costs one record each.
+  if (int64_t{FVisible} * FVisible * 32 >= FHeader.RecordCount) return true;
+  int length = FCurrent.KeyLength;
+  TKeyBuffer origin{};
+  std::memcpy(origin.data(), at.Leaf->Key(at.Entry), static_cast<size_t>(length));
+  TKeyBuffer candidate{};
+  TKeyBuffer best{};
+  bool found = false;
+  for (int32_t n = FResult.NextSet(1); n != 0; n = FResult.NextSet(n + 1)) {
+    const uint8_t* image = FOwner.FilterRecord(n, n);
+    if (image == nullptr) return false;
+    FOwner.BuildKey(image, static_cast<uint8_t>(FCurrentIndex), candidate.data());
+    int order = CompareKeys(candidate.data(), origin.data(), length);
+    if (forward ? order <= 0 : order >= 0) continue;
+    if (found) {
+      int against = CompareKeys(candidate.data(), best.data(), length);
+      if (forward ? against >= 0 : against <= 0) continue;
+    }
+    best = candidate;
+    found = true;
+  }
+  ReleasePage(at.Leaf);
+  at.Leaf = nullptr;
+  if (!found) {
+    if (!Descend(forward ? TDescend::Last : TDescend::First, nullptr, length, at)) return false;
+    if (at.Leaf == nullptr) RaiseTable(kErrPageBuffersCorrupt);
+    moved = false;
+    answered = true;
+    return true;
+  }
+  if (!Descend(TDescend::Nearest, best.data(), length, at)) return false;
+  if (at.Leaf == nullptr) RaiseTable(kErrPageBuffersCorrupt);
+  moved = true;
+  // An index that does not hold the key its record builds is left to the walk from here.
+  answered = CompareKeys(at.Leaf->Key(at.Entry), best.data(), length) == 0 && Visible(at);
+  return true;
 }
 
 void TIndexFile::SetEmptyCursor() {
@@ -173,9 +232,7 @@ bool TIndexFile::TryEndKey(bool first) {
     }
   }
   if (FBitmapMode) {
-    while (moved && !Visible(at)) {
-      if (!Step(at, first, moved)) return false;
-    }
+    if (moved && !SkipHidden(at, first, moved)) return false;
   } else if (FRangeActive && moved) {
     const uint8_t* key = at.Leaf->Key(at.Entry);
     moved = CompareKeys(key, FRangeStart.data(), length) >= 0 && CompareKeys(key, FRangeEnd.data(), length) <= 0;
@@ -220,29 +277,27 @@ bool TIndexFile::TryMoveBy(int32_t count) {
   while (counted < steps) {
     bool moved;
     if (!Step(at, forward, moved)) return false;
+    if (moved) {
+      if (forward) atBOF = false; else atEOF = false;
+      if (FBitmapMode && !SkipHidden(at, forward, moved)) return false;
+    }
     if (!moved) {
       if (forward) atEOF = true; else atBOF = true;
       if (FBitmapMode) {
         // Off the end: back to the last visible entry in the other direction.
-        while (!Visible(at)) {
-          bool back;
-          if (!Step(at, !forward, back)) return false;
-          if (!back) {
-            ReleasePage(at.Leaf);
-            SetEmptyCursor();
-            return true;
-          }
+        bool back;
+        if (!SkipHidden(at, !forward, back)) return false;
+        if (!back) {
+          ReleasePage(at.Leaf);
+          SetEmptyCursor();
+          return true;
         }
       }
       break;
     }
-    if (forward) atBOF = false; else atEOF = false;
-    if (FBitmapMode) {
-      if (Visible(at)) ++counted;
-      continue;
-    }
     ++counted;
-    if (FRangeActive) {
+    // The filters' bitmaps already hold the range.
+    if (!FBitmapMode && FRangeActive) {
       const uint8_t* key = at.Leaf->Key(at.Entry);
       if (forward && CompareKeys(key, FRangeEnd.data(), FCurrent.KeyLength) > 0) {
         atEOF = true;
@@ -284,7 +339,8 @@ bool TIndexFile::FindKey(const uint8_t* key, int length) {
   if (PhysicalOrder() || RootPage() == 0) return false;
   // The search key is the given bytes with the rest at the lowest value of the index order, so
   // that the first of several matching entries is found.
-  std::vector<uint8_t> search(key, key + FCurrent.KeyLength);
+  TKeyBuffer search;
+  std::memcpy(search.data(), key, FCurrent.KeyLength);
   FillKeyTail(search.data(), length, FCurrent.KeyLength, FCurrent.Descending ? 0xFF : 0x00);
   for (;;) {
     TLeafEntry at;
@@ -362,15 +418,11 @@ bool TIndexFile::TryFindNearest(const uint8_t* key, bool nearest, bool& found) {
     if (!moved) atEOF = true;
   }
   if (FBitmapMode) {
-    while (moved && !Visible(at)) {
-      if (!Step(at, true, moved)) return false;
-    }
+    if (moved && !SkipHidden(at, true, moved)) return false;
     if (!moved) {
       atEOF = true;
       bool back = true;
-      while (back && !Visible(at)) {
-        if (!Step(at, false, back)) return false;
-      }
+      if (!SkipHidden(at, false, back)) return false;
       if (!back) {
         ReleasePage(at.Leaf);
         SetEmptyCursor();

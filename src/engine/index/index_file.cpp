@@ -65,6 +65,7 @@ void TIndexFile::ResetCursorState() {
   FResult.Free();
   FRangeBitmap.Free();
   FLive.Free();
+  FLiveKept = false;
   FVisible = 0;
   FCurrentIndex = kNoIndex;
   SelectIndex(kPrimaryIndex);
@@ -108,6 +109,7 @@ void TIndexFile::Close() {
   FResult.Free();
   FRangeBitmap.Free();
   FLive.Free();
+  FLiveKept = false;
   FCurrentIndex = kNoIndex;
   TFileHandler::Close();
 }
@@ -126,6 +128,7 @@ void TIndexFile::CreateNew() {
 }
 
 void TIndexFile::ReadHeader() {
+  FLiveKept = false;
   Seek(0, 0);
   Read(FImage.data(), kPageSize);
   if (FOwner.Scrambled()) ScrambleBlock(FImage.data(), kPageSize, kBlockKey1, kBlockKey2);
@@ -156,11 +159,13 @@ bool TIndexFile::HeaderChanged() {
 }
 
 void TIndexFile::IncrementRecordCount() {
+  FLiveKept = false;
   ++FHeader.RecordCount;
   FHeader.HeaderModified = true;
 }
 
 void TIndexFile::DecrementRecordCount() {
+  FLiveKept = false;
   --FHeader.RecordCount;
   FHeader.HeaderModified = true;
 }
@@ -175,6 +180,7 @@ void TIndexFile::EmptyIndexes() {
   FHeader.Version = kFileVersion;
   FHeader.EndOfFile = kPageSize;
   FHeader.RecordCount = 0;
+  FLiveKept = false;
   for (int number = 0; number <= FHeader.SecondaryCount; ++number) {
     FHeader.Descriptors[static_cast<size_t>(number)].RootPage = 0;
     FHeader.Descriptors[static_cast<size_t>(number)].FreePage = 0;

@@ -174,6 +174,7 @@ class TIndexFile : public TFileHandler {
   // stops at (see the cases in btree.cpp) and whether an equal entry was met.
   int SearchPage(const TPage& page, const uint8_t* key, int length, TSearch search, bool* found) const;
   // Pages an update holds; every page taken is released when the update ends, on any way out.
+  // The pins of an ordinary update fit the fixed room; only a very deep tree takes more.
   class TPinnedPages {
    public:
     explicit TPinnedPages(TIndexFile& file) : FFile(file) {}
@@ -184,8 +185,12 @@ class TIndexFile : public TFileHandler {
     TPage& Allocate();
 
    private:
+    void Hold(TPage* page);
+
     TIndexFile& FFile;
-    std::vector<TPage*> FPages;
+    std::array<TPage*, 48> FPages{};
+    size_t FCount = 0;
+    std::vector<TPage*> FMore;
   };
   void InsertIntoPage(TPinnedPages& pages, TPage& page, const uint8_t* key, uint32_t value, uint32_t count);
   void PropagateFirstKey(TPinnedPages& pages, TPage& page);
@@ -209,6 +214,12 @@ class TIndexFile : public TFileHandler {
   bool Step(TLeafEntry& at, bool forward, bool& moved);
   void TakeCursor(const TLeafEntry& at);
   bool Visible(const TLeafEntry& at) const;
+  // From `at` onwards (or backwards), the first entry the filters show; `moved` false when none
+  // is left, `at` then on the index's last (first) entry. False on a detected change.
+  bool SkipHidden(TLeafEntry& at, bool forward, bool& moved);
+  // The same by the keys of the visible records instead of a walk, when they are few; false in
+  // `answered` when the walk must decide.
+  bool JumpToVisible(TLeafEntry& at, bool forward, bool& moved, bool& answered);
   int32_t RangeStartFor(const uint8_t* key);
   int32_t RangeEndFor(const uint8_t* key);
   void EndKey(bool first);
@@ -274,6 +285,9 @@ class TIndexFile : public TFileHandler {
   TBitmap FResult;
   TBitmap FRangeBitmap;
   TBitmap FLive;
+  // FLive still tells the live slots: nothing was inserted or deleted and the header was not read
+  // again since it was built, so that activating a filter need not build it again.
+  bool FLiveKept = false;
   int32_t FVisible = 0;
   std::vector<std::unique_ptr<TFilter>> FFilters;
   bool FBuildingBitmaps = false;

@@ -23,6 +23,8 @@ constexpr uint8_t kNoIndex = 255;  // record-number order
 constexpr int kKeySuffixLength = 4;
 // Room for any key: the longest key fields and the identifier suffix.
 constexpr int kKeyBufferSize = kMaxKeyLength + kKeySuffixLength;
+// A key built on the stack, so that searches and changes allocate nothing for their keys.
+using TKeyBuffer = std::array<uint8_t, kKeyBufferSize>;
 constexpr char kSysDeletedName[] = "Sys Deleted";
 constexpr char kPrimaryIndexName[] = "Primary";  // how messages name index 0
 

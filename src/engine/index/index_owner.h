@@ -29,10 +29,13 @@ class TIndexOwner : public TTableContext {
   // was detected meanwhile (the caller restarts).
   virtual bool MarkLiveSlots(TBitmap& live) = 0;
   // The image of record `recordNo` for a filter's test, valid until the next call; nullptr when
-  // another program's change was detected (the caller restarts).
-  virtual const uint8_t* FilterRecord(int32_t recordNo) = 0;
+  // another program's change was detected (the caller restarts). A read from the file reads ahead
+  // no further than record `lastWanted`, the last one the caller is going to test nearby.
+  virtual const uint8_t* FilterRecord(int32_t recordNo, int32_t lastWanted) = 0;
   // Whether the record satisfies the condition, evaluated in the table's language.
   virtual bool RecordPasses(const TExpressionNode& condition, const uint8_t* image) = 0;
+  // How many records one read ahead takes at most.
+  virtual int ReadAheadCount() const = 0;
   // The table is a source table of an SQL statement (not its result table).
   virtual bool IsSqlSource() const = 0;
 };

@@ -29,8 +29,8 @@ int CommonPrefix(const uint8_t* a, const uint8_t* b, int length) {
 }  // namespace
 
 void TPage::Reset(const TPageOptions& options) {
+  // The slot array keeps its memory for the next page the buffer takes.
   FOptions = options;
-  FEntries.clear();
   Modified = false;
   PinCount = 0;
   PageOffset = 0;
@@ -55,41 +55,10 @@ bool TPage::Overflows() const {
   return EntryCount > PageCapacity();
 }
 
-uint32_t TPage::Value(int entry) const {
-  uint32_t value;
-  std::memcpy(&value, Slot(entry) + FOptions.KeyLength, 4);
-  return value;
-}
-
-void TPage::SetValue(int entry, uint32_t value) {
-  std::memcpy(Slot(entry) + FOptions.KeyLength, &value, 4);
-}
-
-uint32_t TPage::SubtreeCount(int entry) const {
-  uint32_t count;
-  std::memcpy(&count, Slot(entry) + FOptions.KeyLength + 4, 4);
-  return count;
-}
-
-void TPage::SetSubtreeCount(int entry, uint32_t count) {
-  std::memcpy(Slot(entry) + FOptions.KeyLength + 4, &count, 4);
-}
-
-uint16_t TPage::PrefixLength(int entry) const {
-  uint16_t prefix;
-  std::memcpy(&prefix, Slot(entry) + FOptions.KeyLength + 8, 2);
-  return prefix;
-}
-
-uint16_t TPage::TrailLength(int entry) const {
-  uint16_t trail;
-  std::memcpy(&trail, Slot(entry) + FOptions.KeyLength + 10, 2);
-  return trail;
-}
-
 void TPage::SetPrefixTrail(int entry, uint16_t prefix, uint16_t trail) {
-  std::memcpy(Slot(entry) + FOptions.KeyLength + 8, &prefix, 2);
-  std::memcpy(Slot(entry) + FOptions.KeyLength + 10, &trail, 2);
+  if (!IsCompressedLeaf()) return;
+  PutU16(Slot(entry) + FOptions.KeyLength + 4, prefix);
+  PutU16(Slot(entry) + FOptions.KeyLength + 6, trail);
 }
 
 int TPage::EntrySize(int entry) const {
@@ -125,7 +94,6 @@ uint16_t TPage::ComputeTrail(const uint8_t* key, int prefix) const {
 void TPage::RecomputeCompression() {
   if (!IsCompressedLeaf()) {
     UsedBytes = 0;
-    for (int entry = 1; entry <= EntryCount; ++entry) SetPrefixTrail(entry, 0, 0);
     return;
   }
   int used = 0;
@@ -206,6 +174,7 @@ void TPage::RemoveEntry(int position) {
 
 void TPage::MoveEntriesTo(int from, int count, TPage& target, int at) {
   if (count <= 0) return;
+  if (target.SlotSize() != SlotSize()) RaiseEngineError(kErrPageBuffersCorrupt);
   size_t slot = SlotSize();
   size_t bytes = static_cast<size_t>(count) * slot;
   target.Reserve(target.EntryCount + count);
@@ -251,9 +220,18 @@ void TPage::DecodePage(const uint8_t* image, bool newPage, const std::string& fi
 
   int keyLength = FOptions.KeyLength;
   int count = GetU16(image + kHeaderEntryCount);
+  if (SlotsAsStored()) {
+    // Interior entries and cmNone leaf entries are stored as their slots are laid out.
+    size_t bytes = static_cast<size_t>(count) * SlotSize();
+    if (bytes > static_cast<size_t>(kPageDataSize)) Corrupt(fileName);
+    Reserve(count);
+    if (bytes > 0) std::memcpy(FEntries.data(), image + kPageHeaderSize, bytes);
+    EntryCount = static_cast<uint16_t>(count);
+    UsedBytes = 0;
+    return;
+  }
   int compressible = CompressibleLength();
-  int smallestEntry = !IsLeaf() ? keyLength + 8 : (IsCompressedLeaf() ? 6 : keyLength + 4);
-  if (count > kPageDataSize / smallestEntry) Corrupt(fileName);
+  if (count > kPageDataSize / 6) Corrupt(fileName);
   Reserve(count);
   size_t pos = kPageHeaderSize;
   auto need = [&](size_t bytes) {
@@ -261,15 +239,6 @@ void TPage::DecodePage(const uint8_t* image, bool newPage, const std::string& fi
   };
   for (int entry = 1; entry <= count; ++entry) {
     uint8_t* key = Slot(entry);
-    if (!IsLeaf()) {
-      need(static_cast<size_t>(keyLength) + 8);
-      std::memcpy(key, image + pos, static_cast<size_t>(keyLength));
-      SetValue(entry, GetU32(image + pos + keyLength));
-      SetSubtreeCount(entry, GetU32(image + pos + keyLength + 4));
-      SetPrefixTrail(entry, 0, 0);
-      pos += static_cast<size_t>(keyLength) + 8;
-      continue;
-    }
     int prefix = 0;
     int trail = 0;
     uint8_t compression = FOptions.Compression;
@@ -306,41 +275,37 @@ void TPage::DecodePage(const uint8_t* image, bool newPage, const std::string& fi
     }
     SetValue(entry, GetU32(image + pos));
     pos += 4;
-    SetSubtreeCount(entry, 0);
     SetPrefixTrail(entry, static_cast<uint16_t>(prefix), static_cast<uint16_t>(trail));
   }
   EntryCount = static_cast<uint16_t>(count);
-  UsedBytes = 0;
-  if (IsCompressedLeaf()) {
-    int used = 0;
-    for (int entry = 1; entry <= count; ++entry) used += EntrySize(entry);
-    UsedBytes = static_cast<uint16_t>(used);
-  }
+  int used = 0;
+  for (int entry = 1; entry <= count; ++entry) used += EntrySize(entry);
+  UsedBytes = static_cast<uint16_t>(used);
 }
 
 void TPage::EncodePage(uint8_t* image, const std::string& fileName) const {
-  std::memset(image, 0, kPageSize);
   image[kHeaderPageType] = PageType;
   PutU16(image + kHeaderEntryCount, Freed ? 0 : EntryCount);
   PutU32(image + kHeaderPrevPage, PrevPage);
   PutU32(image + kHeaderNextPage, NextPage);
   PutU16(image + kHeaderUsedBytes, Freed ? 0 : UsedBytes);
+  uint8_t* entries = image + kPageHeaderSize;
+  if (!Freed && SlotsAsStored()) {
+    size_t bytes = static_cast<size_t>(EntryCount) * SlotSize();
+    if (bytes > static_cast<size_t>(kPageDataSize)) Corrupt(fileName);
+    if (bytes > 0) std::memcpy(entries, FEntries.data(), bytes);
+    std::memset(entries + bytes, 0, kPageDataSize - bytes);
+    return;
+  }
+  std::memset(entries, 0, kPageDataSize);
   if (Freed) return;
-  if (IsCompressedLeaf() && UsedBytes > kPageDataSize) Corrupt(fileName);
+  if (UsedBytes > kPageDataSize) Corrupt(fileName);
 
   int keyLength = FOptions.KeyLength;
   int compressible = CompressibleLength();
   size_t pos = kPageHeaderSize;
   for (int entry = 1; entry <= EntryCount; ++entry) {
     const uint8_t* key = Key(entry);
-    if (!IsLeaf()) {
-      if (pos + static_cast<size_t>(keyLength) + 8 > static_cast<size_t>(kPageSize)) Corrupt(fileName);
-      std::memcpy(image + pos, key, static_cast<size_t>(keyLength));
-      PutU32(image + pos + keyLength, Value(entry));
-      PutU32(image + pos + keyLength + 4, SubtreeCount(entry));
-      pos += static_cast<size_t>(keyLength) + 8;
-      continue;
-    }
     if (pos + static_cast<size_t>(EntrySize(entry)) > static_cast<size_t>(kPageSize)) Corrupt(fileName);
     int prefix = PrefixLength(entry);
     int trail = TrailLength(entry);

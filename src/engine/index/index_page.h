@@ -1,7 +1,11 @@
-// TPage: one index page in memory. Entries are decoded into fixed-size slots (the key, the
-// value, the subtree count, and the prefix and trail lengths of compressed leaves) so that
-// searches and shifts work on a plain array; EncodePage packs them back into the 4096-byte
-// image in the index's compression mode.
+// TPage: one index page in memory. Entries are decoded into fixed-size slots so that searches
+// and shifts work on a plain array; EncodePage packs them back into the 4096-byte image in the
+// index's compression mode. A slot is the key followed by
+//   interior page      child page, subtree count (4 + 4 bytes)
+//   cmNone leaf        record number (4)
+//   compressed leaf    record number (4), prefix and trail lengths (2 + 2)
+// with the numbers little-endian, so that interior pages and cmNone leaves hold their entries
+// exactly as the disk does and are decoded and encoded by one copy.
 //
 // On disk a page is a 13-byte header (type, entry count, previous and next page, used bytes)
 // followed by the packed entries: interior entries are key, child page, subtree count; leaf
@@ -18,6 +22,7 @@
 #include <cstdint>
 #include <vector>
 
+#include "engine/base/byte_order.h"
 #include "engine/index/index_header.h"
 
 namespace tarnel {
@@ -58,20 +63,29 @@ class TPage {
   // Entries are numbered from 1.
   uint8_t* Key(int entry) { return Slot(entry); }
   const uint8_t* Key(int entry) const { return Slot(entry); }
-  uint32_t Value(int entry) const;
-  void SetValue(int entry, uint32_t value);
-  uint32_t SubtreeCount(int entry) const;
-  void SetSubtreeCount(int entry, uint32_t count);
-  uint16_t PrefixLength(int entry) const;
-  uint16_t TrailLength(int entry) const;
+  uint32_t Value(int entry) const { return GetU32(Slot(entry) + FOptions.KeyLength); }
+  void SetValue(int entry, uint32_t value) { PutU32(Slot(entry) + FOptions.KeyLength, value); }
+  // 0 for the entries of a leaf, which count nothing below them; setting it there does nothing.
+  uint32_t SubtreeCount(int entry) const { return IsLeaf() ? 0 : GetU32(Slot(entry) + FOptions.KeyLength + 4); }
+  void SetSubtreeCount(int entry, uint32_t count) {
+    if (!IsLeaf()) PutU32(Slot(entry) + FOptions.KeyLength + 4, count);
+  }
+  // 0 outside compressed leaves.
+  uint16_t PrefixLength(int entry) const {
+    return IsCompressedLeaf() ? GetU16(Slot(entry) + FOptions.KeyLength + 4) : 0;
+  }
+  uint16_t TrailLength(int entry) const {
+    return IsCompressedLeaf() ? GetU16(Slot(entry) + FOptions.KeyLength + 6) : 0;
+  }
   // Bytes the entry takes in the packed page.
   int EntrySize(int entry) const;
 
   // Inserts an entry so that it becomes entry `position` (1 to EntryCount + 1).
   void InsertEntry(int position, const uint8_t* key, uint32_t value, uint32_t subtreeCount);
   void RemoveEntry(int position);
-  // Moves `count` entries starting at entry `from` into `target` (a page of the same index) so
-  // that the first of them becomes its entry `at`.
+  // Moves `count` entries starting at entry `from` into `target` (a page of the same index and
+  // level) so that the first of them becomes its entry `at`. A target of another level (a
+  // damaged tree) is error 8965.
   void MoveEntriesTo(int from, int count, TPage& target, int at);
   void SetKey(int entry, const uint8_t* key);
   // The number of leaf entries below this page: EntryCount of a leaf, the sum of the subtree
@@ -97,7 +111,11 @@ class TPage {
   bool Freed = false;
 
  private:
-  size_t SlotSize() const { return static_cast<size_t>(FOptions.KeyLength) + 12; }
+  size_t SlotSize() const {
+    return static_cast<size_t>(FOptions.KeyLength) + (IsLeaf() && FOptions.Compression == cmNone ? 4 : 8);
+  }
+  // Interior pages and cmNone leaves: slots as on disk.
+  bool SlotsAsStored() const { return !IsCompressedLeaf(); }
   uint8_t* Slot(int entry) { return FEntries.data() + static_cast<size_t>(entry - 1) * SlotSize(); }
   const uint8_t* Slot(int entry) const {
     return FEntries.data() + static_cast<size_t>(entry - 1) * SlotSize();

@@ -197,6 +197,7 @@ void TIndexFile::FlushOnePage() {
 void TIndexFile::InvalidatePages() {
   // The cursor's page goes with the rest; the table puts the cursor back on its record.
   FCurrentPage = nullptr;
+  FLiveKept = false;
   for (int number = 0; number < static_cast<int>(FCaches.size()); ++number) {
     for (auto& page : FCaches[static_cast<size_t>(number)]) {
       page->Reset(number < TIndexHeader::kDescriptorCount ? OptionsOf(static_cast<uint8_t>(number))

@@ -25,7 +25,9 @@ bool SameName(const std::string& a, const std::string& b) {
 
 }  // namespace
 
-void TDataFile::ReadCurrent(int direction) {
+void TDataFile::ReadCurrent(int direction, bool searched) {
+  constexpr int kSearchReadBytes = 4096;
+  int limit = searched ? std::max(1, kSearchReadBytes / std::max<int>(FHeader.RecordSize, 1)) : 0;
   for (;;) {
     int32_t recordNo = FIndexFile->CurrentRecordNumber();
     if (recordNo == 0) return;
@@ -33,7 +35,7 @@ void TDataFile::ReadCurrent(int direction) {
       FCurrentRecord->Unpin();
       FCurrentRecord = nullptr;
     }
-    TRecord* record = GetRecordBuffer(recordNo, true, direction, true);
+    TRecord* record = GetRecordBuffer(recordNo, true, direction, true, INT32_MAX, limit);
     if (record != nullptr) {
       FCurrentRecord = record;
       return;
@@ -43,12 +45,11 @@ void TDataFile::ReadCurrent(int direction) {
   }
 }
 
-std::vector<uint8_t> TDataFile::CurrentRecordKey() const {
-  std::vector<uint8_t> key(kKeyBufferSize, 0);
+void TDataFile::CurrentRecordKey(TKeyBuffer& key) const {
+  key.fill(0);
   if (FCurrentRecord != nullptr && !FIndexFile->PhysicalOrder()) {
     BuildKey(FCurrentRecord->Image(), FIndexFile->CurrentIndex(), key.data());
   }
-  return key;
 }
 
 void TDataFile::ResyncCurrent() {
@@ -59,7 +60,8 @@ void TDataFile::ResyncCurrent() {
       FIndexFile->FirstKey();
     }
   } else {
-    std::vector<uint8_t> key = CurrentRecordKey();
+    TKeyBuffer key;
+    CurrentRecordKey(key);
     FIndexFile->FindNearest(key.data(), true, true);
   }
   ReadCurrent(1);
@@ -170,7 +172,8 @@ void TDataFile::GetBookmark(uint8_t* bookmark) {
     PutI32(bookmark, FCurrentRecord != nullptr ? FCurrentRecord->RecordNo : 0);
     return;
   }
-  std::vector<uint8_t> key = CurrentRecordKey();
+  TKeyBuffer key;
+  CurrentRecordKey(key);
   std::memcpy(bookmark, key.data(), FIndexFile->Current().KeyLength);
 }
 
@@ -179,7 +182,7 @@ void TDataFile::GotoBookmark(const uint8_t* bookmark, bool resync) {
   if (FIndexFile->PhysicalOrder()) {
     FIndexFile->GotoRecordNumber(GetI32(bookmark));
   } else {
-    std::vector<uint8_t> key(kKeyBufferSize, 0);
+    TKeyBuffer key{};
     std::memcpy(key.data(), bookmark, FIndexFile->Current().KeyLength);
     FIndexFile->FindNearest(key.data(), true, resync);
   }
@@ -200,9 +203,9 @@ bool TDataFile::IndexIsUnique() const {
 }
 
 void TDataFile::BuildSearchKey(bool isKey, const uint8_t* source, int partialLength, int fieldCount, bool endKey,
-                               std::vector<uint8_t>& key, int* significant) const {
+                               TKeyBuffer& key, int* significant) const {
   const TIndexDescriptor& index = FIndexFile->Current();
-  key.assign(kKeyBufferSize, 0);
+  key.fill(0);
   if (isKey) {
     std::memcpy(key.data(), source, index.KeyLength);
   } else {
@@ -229,7 +232,7 @@ bool TDataFile::GotoKey(bool isKey, const uint8_t* source, uint8_t* result, int 
   if (source == nullptr || FIndexFile->PhysicalOrder()) return false;
   TReadScope scope(*this);
   const TIndexDescriptor& index = FIndexFile->Current();
-  std::vector<uint8_t> key(kKeyBufferSize, 0);
+  TKeyBuffer key{};
   bool found;
   bool full = (fieldCount < 1 || fieldCount >= index.FieldCount) && IndexIsUnique() &&
               (fieldCount > 0 || partialLength == 0);
@@ -251,7 +254,7 @@ bool TDataFile::GotoKey(bool isKey, const uint8_t* source, uint8_t* result, int 
     found = current != nullptr && FIndexFile->CompareKeys(current, key.data(), significant) == 0;
   }
   if (FIndexFile->AtEOF()) FIndexFile->LastKey();
-  ReadCurrent(1);
+  ReadCurrent(1, true);
   if (result != nullptr && FCurrentRecord != nullptr) {
     std::memcpy(result, FCurrentRecord->Image(), static_cast<size_t>(RecordBufferSize()));
   }
@@ -262,11 +265,11 @@ bool TDataFile::FindExactKey(const uint8_t* image, uint8_t* result) {
   if (FIndexFile->PhysicalOrder()) return false;
   TReadScope scope(*this);
   const TIndexDescriptor& index = FIndexFile->Current();
-  std::vector<uint8_t> key(kKeyBufferSize, 0);
+  TKeyBuffer key{};
   BuildKey(image, FIndexFile->CurrentIndex(), key.data());
   int length = IndexIsUnique() ? index.KeyLength : index.KeyLength - kKeySuffixLength;
   bool found = FIndexFile->FindKey(key.data(), length);
-  ReadCurrent(1);
+  ReadCurrent(1, true);
   if (found && result != nullptr && FCurrentRecord != nullptr) {
     std::memcpy(result, FCurrentRecord->Image(), static_cast<size_t>(RecordBufferSize()));
   }
@@ -278,8 +281,10 @@ void TDataFile::SetRange(bool isKey, const uint8_t* start, int startPartial, int
   if (FIndexFile->PhysicalOrder()) return;
   TReadScope scope(*this);
   const TIndexDescriptor& index = FIndexFile->Current();
-  std::vector<uint8_t> low(kKeyBufferSize, index.Descending ? 0xFF : 0x00);
-  std::vector<uint8_t> high(kKeyBufferSize, index.Descending ? 0x00 : 0xFF);
+  TKeyBuffer low;
+  TKeyBuffer high;
+  low.fill(index.Descending ? 0xFF : 0x00);
+  high.fill(index.Descending ? 0x00 : 0xFF);
   int significant;
   if (start != nullptr) BuildSearchKey(isKey, start, startPartial, startFields, false, low, &significant);
   if (end != nullptr) BuildSearchKey(isKey, end, endPartial, endFields, true, high, &significant);
@@ -330,7 +335,7 @@ uint16_t TDataFile::GotoCurrent(TDataFile& other) {
     FIndexFile->GotoRecordNumber(recordNo);
     found = recordNo != 0 && FIndexFile->CurrentRecordNumber() == recordNo;
   } else {
-    std::vector<uint8_t> key(kKeyBufferSize, 0);
+    TKeyBuffer key{};
     if (record != nullptr) BuildKey(record->Image(), FIndexFile->CurrentIndex(), key.data());
     found = FIndexFile->FindNearest(key.data(), false, false);
   }

@@ -6,6 +6,7 @@
 // share a table through byte-range locks and the change counters of the three headers.
 #pragma once
 
+#include <array>
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -84,8 +85,10 @@ class TDataFile : public TFileHandler, public TIndexOwner {
   int64_t RecordOffset(int32_t recordNo) const;
   // The pinned buffer of record `recordNo` (a new slot when it is NextRecordNo). Null when another
   // program's change was detected before a read: the caches were dropped and the caller restarts.
-  // Direction 1 reads ahead forward from the record, 2 backward ending at it.
-  TRecord* GetRecordBuffer(int32_t recordNo, bool readAhead, int direction, bool useIndexRun);
+  // Direction 1 reads ahead forward from the record, 2 backward ending at it; a forward read
+  // ahead stops at record `lastWanted`.
+  TRecord* GetRecordBuffer(int32_t recordNo, bool readAhead, int direction, bool useIndexRun,
+                           int32_t lastWanted = INT32_MAX, int maxCount = 0);
   bool FlushRecords();
   void InvalidateRecords();
   void UnpinRecords();
@@ -99,7 +102,7 @@ class TDataFile : public TFileHandler, public TIndexOwner {
   int32_t NextRecordId();
   int32_t RecordSlotCount() const override { return FHeader.NextRecordNo - 1; }
   void SetLastAutoInc(int32_t value);
-  int ReadAheadCount() const { return FReadAheadCount; }
+  int ReadAheadCount() const override { return FReadAheadCount; }
   // Reads of records from the data file since the table was opened.
   long RecordReads() const { return FRecordReads; }
   // Records tested against a filter's condition one by one since the table was opened.
@@ -166,7 +169,9 @@ class TDataFile : public TFileHandler, public TIndexOwner {
   // Takes and releases the short read lock: another program's changes are read and the cursor
   // stays on its record.
   void Refresh();
-  void ReadCurrent(int direction);
+  // The cursor's current record into CurrentRecord. After a search (`searched`) the read ahead
+  // stays within a few kilobytes: a search is a jump, and the walk that may follow reads its runs.
+  void ReadCurrent(int direction, bool searched = false);
   void ResyncCurrent();
   void ResetPositions();
 
@@ -260,7 +265,7 @@ class TDataFile : public TFileHandler, public TIndexOwner {
   uint16_t SortId() const override { return FHeader.SortId; }
   const TFieldDesc* FieldByName(const std::string& name) const override;
   bool MarkLiveSlots(TBitmap& live) override;
-  const uint8_t* FilterRecord(int32_t recordNo) override;
+  const uint8_t* FilterRecord(int32_t recordNo, int32_t lastWanted) override;
   bool RecordPasses(const TExpressionNode& condition, const uint8_t* image) override;
   bool IsSqlSource() const override { return FSqlSource && !FSqlSourceSecond; }
 
@@ -276,6 +281,9 @@ class TDataFile : public TFileHandler, public TIndexOwner {
   TRecord* NewOrFreeBuffer();
   TRecord* GetFreeBuffer();
   TRecord* ReadRecords(int32_t recordNo, int count, int direction);
+  // The buffer of record `recordNo` loaded from the last run read; nullptr when the run does not
+  // hold it.
+  TRecord* LoadFromRun(int32_t recordNo);
   bool ReadSlotLocked(TFileHandler& file, int64_t& slot);
   void ReleaseSlot(TFileHandler& file, int64_t& slot);
   bool TakeRegion(TFileHandler& file, int64_t offset, int64_t length, bool sleep);
@@ -296,11 +304,17 @@ class TDataFile : public TFileHandler, public TIndexOwner {
     bool HadRecord = false;
   };
   // The key of the current record for the current index, or zeros without one.
-  std::vector<uint8_t> CurrentRecordKey() const;
+  void CurrentRecordKey(TKeyBuffer& key) const;
   void BuildSearchKey(bool isKey, const uint8_t* source, int partialLength, int fieldCount, bool endKey,
-                      std::vector<uint8_t>& key, int* significant) const;
+                      TKeyBuffer& key, int* significant) const;
   // The indexes a change maintains: the primary index when there is one, then the secondary ones.
-  std::vector<uint8_t> MaintainedIndexes() const;
+  struct TIndexNumbers {
+    std::array<uint8_t, kMaxSecondaryIndexes + 1> Numbers{};
+    int Count = 0;
+    const uint8_t* begin() const { return Numbers.data(); }
+    const uint8_t* end() const { return Numbers.data() + Count; }
+  };
+  TIndexNumbers MaintainedIndexes() const;
   void PositionOnRecord(TRecord& record);
   void FinishChange(bool keysChanged);
   void StoreRecordBlobs(TRecord& record);
@@ -353,8 +367,15 @@ class TDataFile : public TFileHandler, public TIndexOwner {
   TRecordCache FRecordCache;
   TRecord* FCurrentRecord = nullptr;
   int FReadAheadCount = 1;
+  // The last run of records read, as the file holds them: records FRunFirst to FRunFirst +
+  // FRunCount - 1. Its records enter the cache when they are asked for; the run is dropped when
+  // records are written, the caches invalidated or the buffers freed.
   std::vector<uint8_t> FRunBuffer;
-  std::vector<TRecord*> FMarked;  // buffers of a run being read
+  int32_t FRunFirst = 0;
+  int32_t FRunCount = 0;
+  // A run of modified records being written; apart from FRunBuffer because taking a buffer for a
+  // record of a read run may write modified records first.
+  std::vector<uint8_t> FWriteBuffer;
   long FRecordReads = 0;
   long FRecordsTested = 0;
 
@@ -371,6 +392,7 @@ class TDataFile : public TFileHandler, public TIndexOwner {
   uint16_t FLockWaitTime = 100;
   int FReadScopeDepth = 0;
   std::vector<uint8_t> FFilterImage;
+  std::vector<uint8_t> FDeletedImage;  // the record a delete removes, while its keys and BLOBs go
   TFetchColumn FFetchColumn;
   // Marks of the SQL engine on its source tables.
   bool FSqlSource = false;

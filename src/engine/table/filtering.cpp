@@ -20,8 +20,8 @@ const TFieldDesc* TDataFile::FieldByName(const std::string& name) const {
   return nullptr;
 }
 
-const uint8_t* TDataFile::FilterRecord(int32_t recordNo) {
-  TRecord* record = GetRecordBuffer(recordNo, true, 1, false);
+const uint8_t* TDataFile::FilterRecord(int32_t recordNo, int32_t lastWanted) {
+  TRecord* record = GetRecordBuffer(recordNo, true, 1, false, std::max(lastWanted, recordNo));
   if (record == nullptr) return nullptr;
   FFilterImage.assign(record->Buffer.begin(), record->Buffer.end());
   record->Unpin();
@@ -31,7 +31,7 @@ const uint8_t* TDataFile::FilterRecord(int32_t recordNo) {
 bool TDataFile::MarkLiveSlots(TBitmap& live) {
   int32_t slots = RecordSlotCount();
   for (int32_t n = 1; n <= slots; ++n) {
-    const uint8_t* image = FilterRecord(n);
+    const uint8_t* image = FilterRecord(n, slots);
     if (image == nullptr) return false;
     if (image[kRecordDeleted] == 0) live.Set(n);
   }

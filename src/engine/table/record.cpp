@@ -18,13 +18,12 @@ void TRecord::Clear(bool freshIdentifier) {
   PutU32(Buffer.data() + kRecordLink, static_cast<uint32_t>(RecordNo));
   Modified = false;
   Evaluated = false;
-  Marked = false;
 }
 
-void TRecord::LoadFrom(uint8_t* bytes) {
+void TRecord::LoadFrom(const uint8_t* bytes) {
   size_t size = Owner.RecordSize();
-  if (Owner.Scrambled()) ScrambleBlock(bytes, size, kBlockKey1, kBlockKey2);
   std::memcpy(Buffer.data(), bytes, size);
+  if (Owner.Scrambled()) ScrambleBlock(Buffer.data(), size, kBlockKey1, kBlockKey2);
   if (!Deleted()) PutU32(Buffer.data() + kRecordLink, static_cast<uint32_t>(RecordNo));
   Modified = false;
   Evaluated = false;

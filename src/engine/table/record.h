@@ -23,8 +23,8 @@ class TRecord {
 
   // Zeroes the image; with `freshIdentifier` the record takes the table's next identifier.
   void Clear(bool freshIdentifier);
-  // Takes the stored bytes (unscrambling them for a protected table).
-  void LoadFrom(uint8_t* bytes);
+  // Takes the stored bytes (unscrambling the copy for a protected table).
+  void LoadFrom(const uint8_t* bytes);
   // Gives the stored bytes (scrambled for a protected table).
   void SaveTo(uint8_t* bytes);
   void Pin();
@@ -51,7 +51,7 @@ class TRecord {
   bool Evaluated = false;
   int32_t RecordNo = 0;
   std::vector<uint8_t> Buffer;
-  bool Marked = false;
+  bool ListedAsPinned = false;  // in the cache's list of buffers pinned since its last UnpinAll
 
   // Links of the cache's most-recently-used list.
   TRecord* Newer = nullptr;

@@ -5,16 +5,14 @@
 namespace tarnel {
 
 TRecord* TRecordCache::Find(int32_t recordNo) const {
-  if (recordNo == 0) return nullptr;
-  auto it = FByNumber.find(recordNo);
-  return it == FByNumber.end() ? nullptr : it->second;
+  return recordNo == 0 ? nullptr : FByNumber.Find(static_cast<uint32_t>(recordNo));
 }
 
 TRecord* TRecordCache::AddFront(std::unique_ptr<TRecord> record) {
   TRecord* added = record.get();
   FBuffers.emplace(added, std::move(record));
   LinkFront(added);
-  if (added->RecordNo != 0) FByNumber[added->RecordNo] = added;
+  if (added->RecordNo != 0) FByNumber.Insert(added);
   return added;
 }
 
@@ -26,12 +24,9 @@ void TRecordCache::MoveToFront(TRecord* record) {
 
 void TRecordCache::Renumber(TRecord* record, int32_t recordNo) {
   if (record->RecordNo == recordNo) return;
-  if (record->RecordNo != 0) {
-    auto it = FByNumber.find(record->RecordNo);
-    if (it != FByNumber.end() && it->second == record) FByNumber.erase(it);
-  }
+  if (record->RecordNo != 0) FByNumber.Erase(record);
   record->SetRecordNo(recordNo);
-  if (recordNo != 0) FByNumber[recordNo] = record;
+  if (recordNo != 0) FByNumber.Insert(record);
 }
 
 void TRecordCache::TrimTo(int count) {
@@ -40,7 +35,7 @@ void TRecordCache::TrimTo(int count) {
   while (Count() > count && record != nullptr) {
     TRecord* newer = record->Newer;
     if (record->PinCount == 0 && !record->Modified) {
-      FPinned.erase(std::remove(FPinned.begin(), FPinned.end(), record), FPinned.end());
+      if (record->ListedAsPinned) FPinned.erase(std::remove(FPinned.begin(), FPinned.end(), record), FPinned.end());
       Renumber(record, 0);
       Unlink(record);
       FBuffers.erase(record);
@@ -49,14 +44,23 @@ void TRecordCache::TrimTo(int count) {
   }
 }
 
+void TRecordCache::NotePinned(TRecord* record) {
+  if (record->ListedAsPinned) return;
+  record->ListedAsPinned = true;
+  FPinned.push_back(record);
+}
+
 void TRecordCache::UnpinAll() {
-  for (TRecord* record : FPinned) record->PinCount = 0;
+  for (TRecord* record : FPinned) {
+    record->PinCount = 0;
+    record->ListedAsPinned = false;
+  }
   FPinned.clear();
 }
 
 void TRecordCache::Clear() {
   FPinned.clear();
-  FByNumber.clear();
+  FByNumber.Clear();
   FBuffers.clear();
   FNewest = nullptr;
   FOldest = nullptr;

@@ -7,9 +7,12 @@
 #include <unordered_map>
 #include <vector>
 
+#include "engine/base/number_table.h"
 #include "engine/table/record.h"
 
 namespace tarnel {
+
+inline uint32_t CachedRecordNumber(const TRecord& record) { return static_cast<uint32_t>(record.RecordNo); }
 
 class TRecordCache {
  public:
@@ -33,9 +36,10 @@ class TRecordCache {
   // Frees clean, unpinned buffers from the rear until at most `count` remain.
   void TrimTo(int count);
   void Clear();
-  // Buffers that were pinned since the last UnpinAll, so that unpinning everything after a
-  // change costs the pins, not the cache.
-  void NotePinned(TRecord* record) { FPinned.push_back(record); }
+  // Buffers that were pinned since the last UnpinAll, each listed once, so that unpinning
+  // everything after a change costs the pins, not the cache, and a long run of reads does not
+  // grow the list beyond the cache.
+  void NotePinned(TRecord* record);
   void UnpinAll();
   template <typename Visit>
   void ForEach(Visit visit) {
@@ -47,7 +51,8 @@ class TRecordCache {
   void LinkFront(TRecord* record);
 
   std::unordered_map<TRecord*, std::unique_ptr<TRecord>> FBuffers;
-  std::unordered_map<int32_t, TRecord*> FByNumber;
+  // Only buffers that hold a record (RecordNo other than 0) are in the lookup.
+  TNumberTable<TRecord, &CachedRecordNumber> FByNumber;
   TRecord* FNewest = nullptr;
   TRecord* FOldest = nullptr;
   int FCapacity = 0;

@@ -143,11 +143,11 @@ void TDataFile::ValidateRecord(const uint8_t* image) {
   }
 }
 
-std::vector<uint8_t> TDataFile::MaintainedIndexes() const {
-  std::vector<uint8_t> indexes;
-  if (!FIndexFile->NoPrimaryIndex()) indexes.push_back(kPrimaryIndex);
+TDataFile::TIndexNumbers TDataFile::MaintainedIndexes() const {
+  TIndexNumbers indexes;
+  if (!FIndexFile->NoPrimaryIndex()) indexes.Numbers[static_cast<size_t>(indexes.Count++)] = kPrimaryIndex;
   for (int number = 1; number <= FIndexFile->SecondaryCount(); ++number) {
-    indexes.push_back(static_cast<uint8_t>(number));
+    indexes.Numbers[static_cast<size_t>(indexes.Count++)] = static_cast<uint8_t>(number);
   }
   return indexes;
 }
@@ -167,7 +167,7 @@ void TDataFile::PositionOnRecord(TRecord& record) {
   if (FIndexFile->PhysicalOrder()) {
     FIndexFile->GotoRecordNumber(record.RecordNo);
   } else {
-    std::vector<uint8_t> key(kKeyBufferSize, 0);
+    TKeyBuffer key{};
     BuildKey(record.Image(), FIndexFile->CurrentIndex(), key.data());
     FIndexFile->FindNearest(key.data(), true, false);
   }
@@ -194,8 +194,8 @@ void TDataFile::InsertRecord(uint8_t* image) {
     {
       TIndexRestore restore(*FIndexFile);
       if (!FCopyMode) PutI32(image + kRecordId, FHeader.LastAutoInc + 1);
-      std::vector<uint8_t> indexes = MaintainedIndexes();
-      std::vector<uint8_t> key(kKeyBufferSize, 0);
+      TIndexNumbers indexes = MaintainedIndexes();
+      TKeyBuffer key{};
       if (!FResultTable) {
         for (uint8_t number : indexes) {
           FIndexFile->SelectIndex(number);
@@ -254,26 +254,24 @@ void TDataFile::ModifyRecord(uint8_t* image, bool unlock, bool reposition) {
       bool keysChanged = false;
       {
         TIndexRestore restore(*FIndexFile);
-        struct TKeyChange {
-          uint8_t Number;
-          std::vector<uint8_t> Old;
-          std::vector<uint8_t> New;
-        };
-        std::vector<TKeyChange> changes;
+        // Every new key is checked before the first is replaced; the keys are built again for the
+        // replacements rather than kept for every index.
+        TIndexNumbers changed;
+        TKeyBuffer oldKey{};
+        TKeyBuffer newKey{};
         for (uint8_t number : MaintainedIndexes()) {
           FIndexFile->SelectIndex(number);
-          TKeyChange change{number, std::vector<uint8_t>(kKeyBufferSize, 0), std::vector<uint8_t>(kKeyBufferSize, 0)};
-          BuildKey(FCurrentRecord->Image(), number, change.Old.data());
-          BuildKey(image, number, change.New.data());
-          if (FIndexFile->CompareKeys(change.Old.data(), change.New.data(), FIndexFile->Current().KeyLength) == 0) {
-            continue;
-          }
-          if (!FResultTable) FIndexFile->CheckDuplicate(change.New.data());
-          changes.push_back(std::move(change));
+          BuildKey(FCurrentRecord->Image(), number, oldKey.data());
+          BuildKey(image, number, newKey.data());
+          if (FIndexFile->CompareKeys(oldKey.data(), newKey.data(), FIndexFile->Current().KeyLength) == 0) continue;
+          if (!FResultTable) FIndexFile->CheckDuplicate(newKey.data());
+          changed.Numbers[static_cast<size_t>(changed.Count++)] = number;
         }
-        for (const TKeyChange& change : changes) {
-          FIndexFile->SelectIndex(change.Number);
-          FIndexFile->ReplaceKey(change.Old.data(), change.New.data(), static_cast<uint32_t>(FCurrentRecord->RecordNo));
+        for (uint8_t number : changed) {
+          FIndexFile->SelectIndex(number);
+          BuildKey(FCurrentRecord->Image(), number, oldKey.data());
+          BuildKey(image, number, newKey.data());
+          FIndexFile->ReplaceKey(oldKey.data(), newKey.data(), static_cast<uint32_t>(FCurrentRecord->RecordNo));
           keysChanged = true;
         }
         FCurrentRecord->CopyData(image);
@@ -301,13 +299,14 @@ void TDataFile::DeleteRecord(bool reposition) {
   int32_t recordNo = FCurrentRecord->RecordNo;
   LockRecord(recordNo);
   TRecordLockRelease recordLock(*this, recordNo);
-  std::vector<uint8_t> copy(FCurrentRecord->Buffer);
-  std::vector<uint8_t> currentKey(kKeyBufferSize, 0);
+  std::vector<uint8_t>& copy = FDeletedImage;
+  copy.assign(FCurrentRecord->Buffer.begin(), FCurrentRecord->Buffer.end());
+  TKeyBuffer currentKey{};
   try {
     {
       TIndexRestore restore(*FIndexFile);
       if (!FIndexFile->PhysicalOrder()) BuildKey(copy.data(), FIndexFile->CurrentIndex(), currentKey.data());
-      std::vector<uint8_t> key(kKeyBufferSize, 0);
+      TKeyBuffer key{};
       for (uint8_t number : MaintainedIndexes()) {
         FIndexFile->SelectIndex(number);
         BuildKey(copy.data(), number, key.data());

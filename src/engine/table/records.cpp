@@ -37,7 +37,7 @@ TRecord* TDataFile::GetFreeBuffer() {
     int skipped = 0;
     for (TRecord* record = FRecordCache.Rear(); record != nullptr; record = record->Newer) {
       if (record->Modified) ++skipped;
-      if (!record->Modified && record->PinCount == 0 && !record->Marked) {
+      if (!record->Modified && record->PinCount == 0) {
         // Modified buffers that gather at the rear would be stepped over by every later search:
         // they are written now, in runs, as they would be once no clean buffer was left.
         if (skipped > kMaxSkippedModified && !FInBatch) FlushRecords();
@@ -57,7 +57,8 @@ TRecord* TDataFile::GetFreeBuffer() {
   }
 }
 
-TRecord* TDataFile::GetRecordBuffer(int32_t recordNo, bool readAhead, int direction, bool useIndexRun) {
+TRecord* TDataFile::GetRecordBuffer(int32_t recordNo, bool readAhead, int direction, bool useIndexRun,
+                                    int32_t lastWanted, int maxCount) {
   if (recordNo == 0) return nullptr;
   if (recordNo == FHeader.NextRecordNo) {
     if (FHeader.NextRecordNo + 1 > kMaxRecordSlots + 1 ||
@@ -81,16 +82,28 @@ TRecord* TDataFile::GetRecordBuffer(int32_t recordNo, bool readAhead, int direct
     }
     return cached;
   }
+  // A record of the last run read is taken from it as from the cache: the run is dropped before
+  // anything could make it differ from the file or from the cache.
+  TRecord* record = LoadFromRun(recordNo);
+  if (record != nullptr) {
+    record->Pin();
+    if (FHasComputedFields) {
+      ComputeFields(record->Image());
+      record->Evaluated = true;
+    }
+    return record;
+  }
   if (!FReadLockPerOperation && EnterRead()) return nullptr;
   int count = 1;
+  int reach = maxCount > 0 ? std::min(maxCount, FReadAheadCount) : FReadAheadCount;
   if (readAhead && useIndexRun && !IsSqlSource()) {
     // Navigation reads the records the index visits next, when their numbers run on.
-    count = FIndexFile->ConsecutiveRun(FReadAheadCount, direction != 2);
+    count = FIndexFile->ConsecutiveRun(reach, direction != 2);
   } else if (readAhead) {
-    int32_t available = direction == 2 ? recordNo : FHeader.NextRecordNo - recordNo;
-    count = static_cast<int>(std::min<int32_t>(FReadAheadCount, available));
+    int32_t available = direction == 2 ? recordNo : std::min(FHeader.NextRecordNo, lastWanted + 1) - recordNo;
+    count = static_cast<int>(std::min<int32_t>(reach, available));
   }
-  TRecord* record = ReadRecords(recordNo, std::max(count, 1), direction);
+  record = ReadRecords(recordNo, std::max(count, 1), direction);
   if (record == nullptr) Raise(kErrRecordBuffersCorrupt);
   record->Pin();
   if (!record->Evaluated && FHasComputedFields) {
@@ -102,62 +115,53 @@ TRecord* TDataFile::GetRecordBuffer(int32_t recordNo, bool readAhead, int direct
 
 TRecord* TDataFile::ReadRecords(int32_t recordNo, int count, int direction) {
   int32_t first = direction == 2 ? recordNo - count + 1 : recordNo;
-  int32_t last = first + count - 1;
-  FMarked.clear();
-  for (int32_t n = first; n <= last; ++n) {
-    if (TRecord* cached = FRecordCache.Find(n)) {
-      cached->Marked = true;
-      FMarked.push_back(cached);
-    }
-  }
   size_t size = static_cast<size_t>(count) * FHeader.RecordSize;
-  FRunBuffer.resize(size);
+  if (FRunBuffer.size() < size) FRunBuffer.resize(size);
+  FRunCount = 0;
   Seek(RecordOffset(first), 0);
   int32_t got = Read(FRunBuffer.data(), static_cast<int32_t>(size), Exclusive() || FDeferredUpdates);
   ++FRecordReads;
-  int32_t complete = got / FHeader.RecordSize;
-  // Buffers are taken so that record `recordNo` ends at the front of the cache.
-  auto load = [&](int32_t n) {
-    if (n - first >= complete) return;
-    TRecord* cached = FRecordCache.Find(n);
-    if (cached != nullptr && cached->Marked) return;
-    TRecord* record = NewOrFreeBuffer();
-    FRecordCache.Renumber(record, n);
-    record->LoadFrom(FRunBuffer.data() + static_cast<size_t>(n - first) * FHeader.RecordSize);
-  };
-  if (direction == 2) {
-    for (int32_t n = first; n <= last; ++n) load(n);
-  } else {
-    for (int32_t n = last; n >= first; --n) load(n);
-  }
-  for (TRecord* record : FMarked) record->Marked = false;
-  TRecord* result = FRecordCache.Find(recordNo);
-  if (result != nullptr) FRecordCache.MoveToFront(result);
-  return result;
+  FRunFirst = first;
+  FRunCount = got / FHeader.RecordSize;
+  return LoadFromRun(recordNo);
+}
+
+TRecord* TDataFile::LoadFromRun(int32_t recordNo) {
+  if (recordNo < FRunFirst || recordNo >= FRunFirst + FRunCount) return nullptr;
+  const uint8_t* bytes = FRunBuffer.data() + static_cast<size_t>(recordNo - FRunFirst) * FHeader.RecordSize;
+  // Taking a buffer may write modified records and so drop the run, but not this record's bytes:
+  // a record not in the cache has not been written since the run was read.
+  TRecord* record = NewOrFreeBuffer();
+  FRecordCache.Renumber(record, recordNo);
+  record->LoadFrom(bytes);
+  return record;
 }
 
 bool TDataFile::FlushRecords() {
   std::vector<TRecord*> dirty;
   FRecordCache.ForEach([&](TRecord& record) {
-    if (record.Modified && record.PinCount == 0 && !record.Marked && record.RecordNo > 0) dirty.push_back(&record);
+    if (record.Modified && record.PinCount == 0 && record.RecordNo > 0) dirty.push_back(&record);
   });
   if (dirty.empty()) return false;
+  // The file changes under the last run read.
+  FRunCount = 0;
   std::sort(dirty.begin(), dirty.end(), [](const TRecord* a, const TRecord* b) { return a->RecordNo < b->RecordNo; });
   size_t first = 0;
   while (first < dirty.size()) {
     size_t last = first;
     while (last + 1 < dirty.size() && dirty[last + 1]->RecordNo == dirty[last]->RecordNo + 1) ++last;
     size_t size = (last - first + 1) * FHeader.RecordSize;
-    FRunBuffer.resize(size);
-    for (size_t i = first; i <= last; ++i) dirty[i]->SaveTo(FRunBuffer.data() + (i - first) * FHeader.RecordSize);
+    FWriteBuffer.resize(size);
+    for (size_t i = first; i <= last; ++i) dirty[i]->SaveTo(FWriteBuffer.data() + (i - first) * FHeader.RecordSize);
     Seek(RecordOffset(dirty[first]->RecordNo), 0);
-    Write(FRunBuffer.data(), static_cast<int32_t>(size));
+    Write(FWriteBuffer.data(), static_cast<int32_t>(size));
     first = last + 1;
   }
   return true;
 }
 
 void TDataFile::InvalidateRecords() {
+  FRunCount = 0;
   FRecordCache.UnpinAll();
   FRecordCache.ForEach([&](TRecord& record) {
     record.PinCount = 0;
@@ -173,6 +177,7 @@ void TDataFile::InvalidateRecords() {
 void TDataFile::UnpinRecords() { FRecordCache.UnpinAll(); }
 
 void TDataFile::FreeAllBuffers() {
+  FRunCount = 0;
   FCurrentRecord = nullptr;
   FRecordCache.Clear();
   TrimRecordCache();

@@ -294,6 +294,39 @@ TEST_F(DamagedChainTest, FreeingABrokenChainRaises9998OrIsCutInRepairMode) {
   }
 }
 
+TEST_F(BlobChainTest, ALongChainRunningBackIntoItselfIsFoundWhereverItTurns) {
+  // Thirty blocks at 512, 1024, ...: the walk meets more blocks than it keeps in its fixed room.
+  TFakeTable table;
+  auto file = Create(table);
+  ASSERT_EQ(Store(*file, 0, 9, Pattern(30 * 494, 9)), 512);
+  Flush(*file);
+  file.reset();
+  const std::string healthy = Image();
+  auto blockAt = [](uint32_t index) { return 512 + index * 512; };
+  struct TCase {
+    uint32_t From, To;
+  };
+  for (const TCase& c : {TCase{2, 0}, TCase{18, 1}, TCase{28, 17}, TCase{28, 27}}) {
+    PatchU32(blockAt(c.From) + test::kNextBlockAt, blockAt(c.To));
+    TFakeTable damaged;
+    auto reopened = Open(damaged);
+    int32_t handle = 0;
+    EXPECT_EQ(EngineCodeOf([&] { reopened->OpenBlob(static_cast<int32_t>(blockAt(0)), 1, 9, handle); }),
+              kErrBlobBuffersCorrupt)
+        << c.From << " to " << c.To;
+    reopened.reset();
+    test::WriteWholeFile(Path(), healthy);
+  }
+  // The last block's link is not followed by a load; freeing the chain finds it.
+  PatchU32(blockAt(29) + test::kNextBlockAt, blockAt(20));
+  TFakeTable damaged;
+  auto reopened = Open(damaged);
+  int32_t handle = 0;
+  ASSERT_EQ(reopened->OpenBlob(static_cast<int32_t>(blockAt(0)), 1, 9, handle), 0);
+  ASSERT_EQ(reopened->TruncateBlob(handle, 0), 0);
+  EXPECT_EQ(EngineCodeOf([&] { reopened->SaveBlobs(); }), kErrInvalidBlobOffset);
+}
+
 TEST_F(DamagedChainTest, StoringOverAChainThatEntersAnotherRecordRaises) {
   PatchU32(1536 + test::kNextBlockAt, 2048);  // the last block leads into record 8's chain
   TFakeTable table;

@@ -76,11 +76,12 @@ TEST_F(BlockCacheTest, AChainIsReadAheadAsFarAsItNeedsInOneRead) {
     size_t Length;
     std::vector<int> Reads;
   };
-  // The first block is read alone: nothing says yet how long the chain is.
+  // Nothing says how long the chain is before its first block is read: that read takes four
+  // blocks along, then the chain's length decides.
   const TCase cases[] = {
-      {"one block", 100, {512}},
-      {"ten blocks", 10 * 494, {512, 9 * 512}},
-      {"beyond one read", 200 * 494, {512, 127 * 512, 72 * 512}},
+      {"one block", 100, {512}},  // the file ends there
+      {"ten blocks", 10 * 494, {4 * 512, 6 * 512}},
+      {"beyond one read", 200 * 494, {4 * 512, 127 * 512, 69 * 512}},
   };
   for (const TCase& c : cases) {
     TFakeTable table;
@@ -115,7 +116,8 @@ TEST_F(BlockCacheTest, ReadAheadStopsAtTheEndOfTheFile) {
   TFakeTable reader;
   auto file = OpenLogged(reader);
   EXPECT_EQ(Load(*file, 512, 6), data);
-  EXPECT_EQ(TakeLog().Reads, (std::vector<int>{512, 512, 512}));
+  // Blocks 512 to 2048 in the first read, then the last block alone; 1024 was read already.
+  EXPECT_EQ(TakeLog().Reads, (std::vector<int>{4 * 512, 512}));
 }
 
 TEST_F(BlockCacheTest, ModifiedNeighboursAreWrittenInOneWriteSortedByOffset) {
@@ -166,8 +168,9 @@ TEST_F(BlockCacheTest, TheCacheGrowsOnlyInsideABatch) {
 }
 
 TEST_F(BlockCacheTest, AChangeFoundBeforeAReadRestartsTheLoad) {
-  const std::string before = Pattern(1000, 1);
-  const std::string after = Pattern(1000, 2);
+  // Seven blocks: the chain takes two reads.
+  const std::string before = Pattern(3000, 1);
+  const std::string after = Pattern(3000, 2);
   for (bool readLockPerOperation : {false, true}) {
     {
       TFakeTable table;

@@ -287,5 +287,72 @@ TEST_F(FilterTest, FilterBlocksBecomeConditionsOnTheTable) {
   EXPECT_EQ(test::EngineCodeOf([&] { FTable.AddFilter(looping.data(), looping.size(), &filter); }), kErrInvalidFilter);
 }
 
+TEST_F(FilterTest, AFewVisibleRecordsAmongManyAreFoundInEveryDirectionAndOrder) {
+  // Four of 5,000 records pass: the cursor reaches them by their keys rather than by walking.
+  TFilter* filter = nullptr;
+  ASSERT_EQ(FTable.AddFilter(Both(opAnd, Compare(opEqual, kGroup, 3), Compare(opLessOrEqual, kCode, 40)), false, &filter), 0);
+  ASSERT_EQ(FTable.ActivateFilter(filter), 0);
+  TImage image(FTable);
+  std::vector<int32_t> positions;
+  auto forward = [&] {
+    std::vector<int32_t> codes;
+    positions.clear();
+    FTable.SetToBegin();
+    while (FTable.GetNextRecord(image.Data()) == 0) {
+      codes.push_back(image.GetInt(kCode));
+      positions.push_back(FTable.GetSequenceNumber());
+    }
+    return codes;
+  };
+  auto backward = [&] {
+    std::vector<int32_t> codes;
+    FTable.SetToEnd();
+    while (FTable.GetPriorRecord(image.Data()) == 0) codes.push_back(image.GetInt(kCode));
+    return codes;
+  };
+  for (const char* order : {"", "ByCode"}) {
+    FTable.SetIndexName(order);
+    EXPECT_EQ(forward(), (std::vector<int32_t>{3, 13, 23, 33})) << order;
+    // In index order the position counts the hidden entries too; here it is the code.
+    EXPECT_EQ(positions, (std::vector<int32_t>{3, 13, 23, 33})) << order;
+    EXPECT_EQ(backward(), (std::vector<int32_t>{33, 23, 13, 3})) << order;
+  }
+  // A search lands on the nearest visible record.
+  image.Init();
+  image.Int(kCode, 20);
+  EXPECT_FALSE(FTable.GotoKey(false, image.Data(), nullptr, 0, true, 1));
+  ASSERT_EQ(FTable.GetCurrentRecord(image.Data(), false), 0);
+  EXPECT_EQ(image.GetInt(kCode), 23);
+  EXPECT_EQ(FTable.GetSequenceNumber(), 23);
+
+  // Records deleted while the filter is off are gone when it is on again, by this program or
+  // by another.
+  ASSERT_EQ(FTable.DeactivateFilter(filter), 0);
+  image.Init();
+  image.Int(kCode, 13);
+  ASSERT_TRUE(FTable.FindExactKey(image.Data(), nullptr));
+  FTable.DeleteRecord(false);
+  ASSERT_EQ(FTable.ActivateFilter(filter), 0);
+  EXPECT_EQ(forward(), (std::vector<int32_t>{3, 23, 33}));
+  EXPECT_EQ(positions, (std::vector<int32_t>{3, 22, 32}));
+  ASSERT_EQ(FTable.DeactivateFilter(filter), 0);
+  test::TChildProcess other([this](test::TChildProcess&) {
+    TDataFile theirs;
+    theirs.SetFileName(FDir.File("F"));
+    theirs.Open();
+    theirs.SetIndexName("ByCode");
+    TImage row(theirs);
+    row.Init();
+    row.Int(kCode, 23);
+    if (!theirs.FindExactKey(row.Data(), nullptr)) return 1;
+    theirs.DeleteRecord(false);
+    return 0;
+  });
+  ASSERT_EQ(other.Wait(), 0);
+  ASSERT_EQ(FTable.ActivateFilter(filter), 0);
+  EXPECT_EQ(forward(), (std::vector<int32_t>{3, 33}));
+  EXPECT_EQ(backward(), (std::vector<int32_t>{33, 3}));
+}
+
 }  // namespace
 }  // namespace tarnel

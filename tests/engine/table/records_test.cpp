@@ -2,6 +2,8 @@
 // reuse, field storing rules, defaults read in the table's own formats, validity checks.
 #include <cmath>
 #include <cstring>
+#include <set>
+#include <string>
 
 #include <gtest/gtest.h>
 
@@ -251,6 +253,74 @@ TEST_F(RecordsTest, AModificationWithoutKeyChangesLeavesTheIndexesAlone) {
   FTable.GetPriorRecord(image.Data());
   EXPECT_EQ(image.GetInt(2), 500);
   EXPECT_EQ(image.GetText(3), "changed");
+}
+
+TEST_F(RecordsTest, AFlushWhileARunIsReadKeepsTheRunsRecords) {
+  // 215-byte records: the cache holds 609 buffers and a read takes up to 152 records, so that
+  // scattered changes of an exclusive table fill the cache with modified buffers, which a later
+  // read must write out to find buffers for the records of its run.
+  Make(test::Definition({Field(1, "Id", dtInteger, 0, stAutoInc), Field(2, "Code", dtInteger), Field(3, "Note", dtString, 200)},
+                        {1}),
+       true);
+  InsertCodes(1, 3000);
+  FTable.Close();
+  FTable.Open();
+  TImage key(FTable);
+  TImage found(FTable);
+  std::set<int32_t> changed;
+  for (int k = 0; k < 1500; ++k) {
+    int32_t id = k * 83 % 3000 + 1;
+    key.Init();
+    key.Int(1, id);
+    ASSERT_TRUE(FTable.FindExactKey(key.Data(), found.Data()));
+    ASSERT_EQ(found.GetInt(2), id) << "change " << k;
+    found.Text(3, "changed " + std::to_string(id));
+    FTable.ModifyRecord(found.Data(), true, false);
+    changed.insert(id);
+  }
+  FTable.Close();
+  FTable.Open();
+  TImage image(FTable);
+  FTable.SetToBegin();
+  int32_t expected = 0;
+  while (FTable.GetNextRecord(image.Data()) == 0) {
+    ++expected;
+    ASSERT_EQ(image.GetInt(1), expected);
+    ASSERT_EQ(image.GetInt(2), expected);
+    EXPECT_EQ(image.GetText(3), changed.count(expected) != 0 ? "changed " + std::to_string(expected) : "");
+  }
+  EXPECT_EQ(expected, 3000);
+}
+
+TEST_F(RecordsTest, ARecordChangedAfterItsRunWasReadIsReadAsChanged) {
+  // 215-byte records: reading record 1 on the way through the table reads records 1 to 152 in
+  // one run, and 609 buffers fill the cache. Record 100 is changed, then enough records are added that its buffer is written
+  // and taken for another record; the run read before must not bring the old record back.
+  Make(test::Definition({Field(1, "Id", dtInteger, 0, stAutoInc), Field(2, "Code", dtInteger), Field(3, "Note", dtString, 200)},
+                        {1}),
+       true);
+  InsertCodes(1, 1000);
+  FTable.Close();
+  FTable.Open();
+  TImage key(FTable);
+  TImage found(FTable);
+  auto find = [&](int32_t id) {
+    key.Init();
+    key.Int(1, id);
+    EXPECT_TRUE(FTable.FindExactKey(key.Data(), found.Data())) << id;
+  };
+  FTable.SetToBegin();
+  ASSERT_EQ(FTable.GetNextRecord(found.Data()), 0);
+  long reads = FTable.RecordReads();
+  find(100);
+  EXPECT_EQ(FTable.RecordReads(), reads);
+  found.Int(2, -100);
+  FTable.ModifyRecord(found.Data(), true, false);
+  InsertCodes(1001, 2000);
+  find(100);
+  EXPECT_EQ(found.GetInt(2), -100);
+  find(99);
+  EXPECT_EQ(found.GetInt(2), 99);
 }
 
 }  // namespace
