@@ -1,5 +1,6 @@
 #include "platform/os/os_file.h"
 
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -136,6 +137,33 @@ TEST_F(OsFileTest, ReadWriteSeekAndTruncate) {
   EXPECT_TRUE(file.Flush());
   file.Close();
   EXPECT_EQ(test::ReadWholeFile(FPath), "0123");
+}
+
+TEST_F(OsFileTest, AnotherUsersFileOpensAndKeepsItsAccessTime) {
+  // The owner's opens leave the access time alone; another user, who may not ask for that,
+  // still opens the file.
+  struct timespec times[2] = {{1000000, 0}, {UTIME_OMIT, 0}};
+  ASSERT_EQ(::utimensat(AT_FDCWD, FPath.c_str(), times, 0), 0);
+  {
+    TOsFile file;
+    ASSERT_EQ(file.Open(FPath, TAccess::ReadWrite, TSharing::Shared, false), kOsSuccess);
+    char buffer[4] = {};
+    EXPECT_EQ(file.Read(buffer, 4), 4);
+  }
+  struct stat after = {};
+  ASSERT_EQ(::stat(FPath.c_str(), &after), 0);
+  EXPECT_EQ(after.st_atim.tv_sec, 1000000);
+  if (::geteuid() != 0) GTEST_SKIP() << "another user's open needs root to switch users";
+  ASSERT_EQ(::chmod(FDir.Path().c_str(), 0777), 0);
+  ASSERT_EQ(::chmod(FPath.c_str(), 0666), 0);
+  EXPECT_EQ(InChild([this] {
+              if (::setgid(65534) != 0 || ::setuid(65534) != 0) return 3;
+              TOsFile file;
+              if (file.Open(FPath, TAccess::ReadWrite, TSharing::Shared, false) != kOsSuccess) return 2;
+              char buffer[4] = {};
+              return file.Read(buffer, 4) == 4 && std::string(buffer, 4) == "0123" ? 0 : 1;
+            }),
+            0);
 }
 
 TEST_F(OsFileTest, ReadOnlyAttributeHoldsForRootAndAReadOnlyOpenRefusesWrites) {
