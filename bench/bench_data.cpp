@@ -8,7 +8,7 @@ namespace tarnel::bench {
 
 namespace {
 
-constexpr size_t kPoolSize = 65536;
+constexpr size_t kPoolBytes = 65536;
 constexpr uint64_t kRecordSalt = 0x51ED2701A3C45B89ull;
 constexpr uint64_t kChangeSalt = 0x2C1B3C6D8E9FA0B1ull;
 constexpr uint64_t kMemoSalt = 0x7A5F3E1D9B8C6A4Full;
@@ -53,8 +53,8 @@ TRecordSource::TRecordSource(int64_t tableSize)
   static const char kLetters[] = "abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ";
   static const char kPoolChars[] = "abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789      ";
   uint64_t state = 12345;
-  FPool.resize(kPoolSize + kMaxMemo);
-  FLetters.resize(kPoolSize + kMaxMemo);
+  FPool.resize(kPoolBytes + kMaxMemo);
+  FLetters.resize(kPoolBytes + kMaxMemo);
   for (size_t i = 0; i < FPool.size(); ++i) {
     state = Mix(state);
     FPool[i] = kPoolChars[state % (sizeof kPoolChars - 1)];
@@ -62,9 +62,9 @@ TRecordSource::TRecordSource(int64_t tableSize)
   }
 }
 
-std::string_view TRecordSource::Slice(uint64_t seed, int minLength, int maxLength, bool lettersOnly) const {
-  size_t length = static_cast<size_t>(minLength) + seed % static_cast<uint64_t>(maxLength - minLength + 1);
-  size_t offset = (seed >> 16) % kPoolSize;
+std::string_view TRecordSource::PoolText(uint64_t hash, int shortest, int longest, bool lettersOnly) const {
+  size_t length = static_cast<size_t>(shortest) + hash % static_cast<uint64_t>(longest - shortest + 1);
+  size_t offset = (hash >> 16) % kPoolBytes;
   return std::string_view(lettersOnly ? FLetters : FPool).substr(offset, length);
 }
 
@@ -88,10 +88,10 @@ const TBenchRecord& TRecordSource::Record(int64_t i) {
   uint64_t h3 = Mix(h ^ 2);
   FRecord.Number = static_cast<int32_t>(h2 % static_cast<uint64_t>(FDistinctNumbers));
   FRecord.Name = Name(i);
-  FRecord.Text = Slice(h3, 30, kTextSize, true);
+  FRecord.Text = PoolText(h3, 30, kTextSize, true);
   FRecord.Born = kFirstDay + static_cast<int32_t>((h2 >> 32) % kDaySpan);
   FRecord.AmountCents = static_cast<int64_t>((h3 >> 24) % 100000000);
-  FRecord.Memo = Slice(Mix(h ^ 3), kMinMemo, kMaxMemo, false);
+  FRecord.Memo = PoolText(Mix(h ^ 3), kMinMemo, kMaxMemo, false);
   return FRecord;
 }
 
@@ -100,11 +100,11 @@ int32_t TRecordSource::ChangedNumber(int64_t i) const {
 }
 
 std::string_view TRecordSource::ChangedText(int64_t i) {
-  return Slice(Mix(static_cast<uint64_t>(i) ^ kChangeSalt ^ 1), 30, kTextSize, true);
+  return PoolText(Mix(static_cast<uint64_t>(i) ^ kChangeSalt ^ 1), 30, kTextSize, true);
 }
 
 std::string_view TRecordSource::ChangedMemo(int64_t i, int64_t k) const {
-  return Slice(Mix(static_cast<uint64_t>(i) ^ kMemoSalt ^ static_cast<uint64_t>(k << 40)), kMinMemo, kMaxMemo,
+  return PoolText(Mix(static_cast<uint64_t>(i) ^ kMemoSalt ^ static_cast<uint64_t>(k << 40)), kMinMemo, kMaxMemo,
                false);
 }
 

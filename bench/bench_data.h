@@ -49,7 +49,7 @@ class TRecordSource {
   int32_t DistinctNumbers() const { return FDistinctNumbers; }
 
  private:
-  std::string_view Slice(uint64_t seed, int minLength, int maxLength, bool lettersOnly) const;
+  std::string_view PoolText(uint64_t hash, int shortest, int longest, bool lettersOnly) const;
 
   int32_t FDistinctNumbers;
   std::string FPool;     // letters, digits and blanks that memos are cut from

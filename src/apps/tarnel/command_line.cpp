@@ -15,7 +15,7 @@ const std::vector<std::string>& TArguments::Values(const std::string& name) cons
   return it == Options.end() ? kNone : it->second;
 }
 
-TArguments ParseArguments(int argc, char** argv, int first, const std::vector<TOptionSpec>& options,
+TArguments ParseArguments(int argc, char** argv, int first, const std::vector<TOptionRule>& options,
                           size_t positional) {
   TArguments arguments;
   bool optionsEnded = false;
@@ -40,16 +40,16 @@ TArguments ParseArguments(int argc, char** argv, int first, const std::vector<TO
       name.resize(equals);
       hasValue = true;
     }
-    auto spec = std::find_if(options.begin(), options.end(), [&](const TOptionSpec& o) { return name == o.Name; });
-    if (spec == options.end()) throw EUsageError("unknown option --" + name);
-    if (spec->TakesValue && !hasValue) {
+    auto rule = std::find_if(options.begin(), options.end(), [&](const TOptionRule& o) { return name == o.Name; });
+    if (rule == options.end()) throw EUsageError("unknown option --" + name);
+    if (rule->TakesValue && !hasValue) {
       if (i + 1 >= argc) throw EUsageError("--" + name + " needs a value");
       value = argv[++i];
-    } else if (!spec->TakesValue && hasValue) {
+    } else if (!rule->TakesValue && hasValue) {
       throw EUsageError("--" + name + " takes no value");
     }
     std::vector<std::string>& values = arguments.Options[name];
-    if (!values.empty() && !spec->Repeatable) throw EUsageError("--" + name + " is given twice");
+    if (!values.empty() && !rule->Repeatable) throw EUsageError("--" + name + " is given twice");
     values.push_back(value);
   }
   if (arguments.Positional.size() < positional) throw EUsageError("missing arguments");

@@ -23,7 +23,7 @@ class ECommandError : public std::runtime_error {
   using std::runtime_error::runtime_error;
 };
 
-struct TOptionSpec {
+struct TOptionRule {
   const char* Name;  // without the leading "--"
   bool TakesValue;
   bool Repeatable;
@@ -42,7 +42,7 @@ struct TArguments {
 
 // Parses argv[first..argc): "--name value", "--name=value", flags, and positional arguments
 // ("--" ends the options). `positional` is how many positional arguments the command takes.
-TArguments ParseArguments(int argc, char** argv, int first, const std::vector<TOptionSpec>& options,
+TArguments ParseArguments(int argc, char** argv, int first, const std::vector<TOptionRule>& options,
                           size_t positional);
 
 // Splits "a,b,c" at unquoted commas; a part may be double-quoted, with "" for a quote inside.

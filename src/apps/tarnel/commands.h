@@ -15,7 +15,7 @@ namespace tarnel::cli {
 struct TCommand {
   const char* Name;
   const char* Usage;  // the synopsis and the options, as --help shows them
-  std::vector<TOptionSpec> Options;
+  std::vector<TOptionRule> Options;
   size_t Positional;  // TABLE and the like
   int (*Run)(const TArguments& arguments);
 };

@@ -61,7 +61,7 @@ class TTableBuilder {
 
   TTableDefinition Build() {
     ReadLocale();
-    for (const std::string& spec : FArguments.Values("field")) AddField(spec);
+    for (const std::string& definition : FArguments.Values("field")) AddField(definition);
     if (FDefinition.Fields.empty()) throw EUsageError("a table needs at least one --field");
     if (FArguments.Has("primary") && FArguments.Has("no-primary")) {
       throw EUsageError("--primary and --no-primary exclude each other");
@@ -70,9 +70,9 @@ class TTableBuilder {
     if (FArguments.Has("primary")) SetIndexFields(primary, SplitList(FArguments.Value("primary")), "--primary");
     FDefinition.AllowNoPrimaryIndex = primary.FieldCount == 0;
     FDefinition.Indexes.push_back(primary);
-    for (const std::string& spec : FArguments.Values("index")) AddIndex(spec);
+    for (const std::string& definition : FArguments.Values("index")) AddIndex(definition);
     for (const char* option : {"default", "min", "max"}) {
-      for (const std::string& spec : FArguments.Values(option)) SetLimit(option, spec);
+      for (const std::string& definition : FArguments.Values(option)) SetLimit(option, definition);
     }
     if (FArguments.Has("password")) {
       FDefinition.Encrypted = true;
@@ -113,9 +113,9 @@ class TTableBuilder {
     return converted.Text;
   }
 
-  void AddField(const std::string& spec) {
-    std::vector<std::string> parts = SplitList(spec, ':');
-    auto bad = [&](const std::string& why) { return EUsageError("--field " + spec + ": " + why); };
+  void AddField(const std::string& definition) {
+    std::vector<std::string> parts = SplitList(definition, ':');
+    auto bad = [&](const std::string& why) { return EUsageError("--field " + definition + ": " + why); };
     if (parts.size() < 2 || parts[0].empty()) throw bad("give NAME:TYPE");
     TFieldDesc field;
     field.FieldNo = static_cast<uint16_t>(FDefinition.Fields.size() + 1);
@@ -166,18 +166,18 @@ class TTableBuilder {
     }
   }
 
-  void AddIndex(const std::string& spec) {
-    std::vector<std::string> parts = SplitList(spec, ':');
+  void AddIndex(const std::string& definition) {
+    std::vector<std::string> parts = SplitList(definition, ':');
     if (parts.size() < 2 || parts[0].empty() || parts[1].empty()) {
-      throw EUsageError("--index " + spec + ": give NAME:F1,F2,...");
+      throw EUsageError("--index " + definition + ": give NAME:F1,F2,...");
     }
     TIndexDescriptor index;
     index.IndexName = CodePageText(parts[0], "the index name " + parts[0]);
     if (index.IndexName.size() > kMaxFieldNameLength) {
-      throw EUsageError("--index " + spec + ": an index name has at most " + std::to_string(kMaxFieldNameLength) +
+      throw EUsageError("--index " + definition + ": an index name has at most " + std::to_string(kMaxFieldNameLength) +
                         " characters");
     }
-    SetIndexFields(index, SplitList(parts[1]), "--index " + spec);
+    SetIndexFields(index, SplitList(parts[1]), "--index " + definition);
     for (size_t i = 2; i < parts.size(); ++i) {
       if (Is(parts[i], "unique")) {
         index.Unique = true;
@@ -186,19 +186,19 @@ class TTableBuilder {
       } else if (Is(parts[i], "desc")) {
         index.Descending = true;
       } else {
-        throw EUsageError("--index " + spec + ": unknown option " + parts[i] + " (unique, nocase, desc)");
+        throw EUsageError("--index " + definition + ": unknown option " + parts[i] + " (unique, nocase, desc)");
       }
     }
     FDefinition.Indexes.push_back(index);
   }
 
-  void SetLimit(const std::string& option, const std::string& spec) {
-    size_t equals = spec.find('=');
-    if (equals == std::string::npos) throw EUsageError("--" + option + " " + spec + ": give NAME=TEXT");
-    TFieldDesc& field = FieldNamed(spec.substr(0, equals), "--" + option);
-    std::string text = TableText(field, spec.substr(equals + 1), option == "default", "--" + option + " " + spec);
+  void SetLimit(const std::string& option, const std::string& definition) {
+    size_t equals = definition.find('=');
+    if (equals == std::string::npos) throw EUsageError("--" + option + " " + definition + ": give NAME=TEXT");
+    TFieldDesc& field = FieldNamed(definition.substr(0, equals), "--" + option);
+    std::string text = TableText(field, definition.substr(equals + 1), option == "default", "--" + option + " " + definition);
     if (text.size() > kMaxValidityTextLength) {
-      throw EUsageError("--" + option + " " + spec + ": the table keeps at most " +
+      throw EUsageError("--" + option + " " + definition + ": the table keeps at most " +
                         std::to_string(kMaxValidityTextLength) + " characters of it");
     }
     (option == "default" ? field.DefaultValue : option == "min" ? field.MinValue : field.MaxValue) = text;

@@ -107,7 +107,7 @@ TEST(CommandLineTest, SplitsListsAtUnquotedSeparators) {
 }
 
 TEST(CommandLineTest, ParsesOptionsAndRefusesWhatTheCommandDoesNotTake) {
-  const std::vector<TOptionSpec> options = {{"field", true, true}, {"json", false, false}, {"index", true, false}};
+  const std::vector<TOptionRule> options = {{"field", true, true}, {"json", false, false}, {"index", true, false}};
   std::vector<std::string> words = {"tarnel", "cmd", "T", "--field", "a:integer", "--field=b:date", "--json"};
   std::vector<char*> argv;
   for (std::string& word : words) argv.push_back(word.data());
