@@ -53,35 +53,6 @@ bool TBlockCache::IsBlockOffset(uint32_t offset) const {
          (offset - kBlobHeaderSize) % FBlockSize == 0;
 }
 
-void TBlockCache::Unlink(TBlock& block) {
-  if (block.Newer != nullptr) {
-    block.Newer->Older = block.Older;
-  } else {
-    FNewest = block.Older;
-  }
-  if (block.Older != nullptr) {
-    block.Older->Newer = block.Newer;
-  } else {
-    FOldest = block.Newer;
-  }
-  block.Newer = nullptr;
-  block.Older = nullptr;
-}
-
-void TBlockCache::LinkFront(TBlock& block) {
-  block.Newer = nullptr;
-  block.Older = FNewest;
-  if (FNewest != nullptr) FNewest->Newer = &block;
-  FNewest = &block;
-  if (FOldest == nullptr) FOldest = &block;
-}
-
-void TBlockCache::MoveToFront(TBlock& block) {
-  if (&block == FNewest) return;
-  Unlink(block);
-  LinkFront(block);
-}
-
 void TBlockCache::Place(TBlock& block, uint32_t offset) {
   if (block.BlockOffset == offset) return;
   if (block.BlockOffset != 0) FByOffset.Erase(&block);
@@ -92,7 +63,7 @@ void TBlockCache::Place(TBlock& block, uint32_t offset) {
 TBlockPin TBlockCache::Pin(TBlock& block) {
   if (block.PinCount >= kMaxBlockPins) Corrupt();
   ++block.PinCount;
-  MoveToFront(block);
+  FOrder.MoveToFront(block);
   return TBlockPin(&block);
 }
 
@@ -139,7 +110,7 @@ void TBlockCache::ReadBlocks(uint32_t offset, uint32_t count) {
     const uint8_t* image = FReadArea.data() + static_cast<size_t>(k) * FBlockSize;
     if (TBlock* cached = Find(blockOffset)) {
       if (cached->PinCount == 0 && !cached->Modified) cached->Decode(image, FTable.Scrambled());
-      MoveToFront(*cached);
+      FOrder.MoveToFront(*cached);
     } else {
       TBlock& block = TakeBuffer();
       Place(block, blockOffset);
@@ -151,7 +122,7 @@ void TBlockCache::ReadBlocks(uint32_t offset, uint32_t count) {
 }
 
 TBlock* TBlockCache::FindReusable() const {
-  for (TBlock* block = FOldest; block != nullptr; block = block->Newer) {
+  for (TBlock* block = FOrder.Oldest(); block != nullptr; block = block->Newer) {
     if (!block->Modified && block->PinCount == 0 && !block->ReadingAhead) return block;
   }
   return nullptr;
@@ -160,7 +131,7 @@ TBlock* TBlockCache::FindReusable() const {
 TBlock& TBlockCache::AddBuffer() {
   FBlocks.push_back(std::make_unique<TBlock>(FBlockSize));
   TBlock& block = *FBlocks.back();
-  LinkFront(block);
+  FOrder.LinkFront(block);
   return block;
 }
 
@@ -178,7 +149,7 @@ TBlock& TBlockCache::TakeBuffer() {
   }
   Place(*block, 0);
   block->Reset();
-  MoveToFront(*block);
+  FOrder.MoveToFront(*block);
   return *block;
 }
 
@@ -220,10 +191,10 @@ void TBlockCache::UnpinAllBlocks() {
 
 void TBlockCache::TrimBlockCache() {
   std::unordered_set<TBlock*> freed;
-  for (TBlock* block = FOldest; block != nullptr && Count() - static_cast<int>(freed.size()) > FNormalRoom;) {
+  for (TBlock* block = FOrder.Oldest(); block != nullptr && Count() - static_cast<int>(freed.size()) > FNormalRoom;) {
     TBlock* newer = block->Newer;
     if (block->PinCount == 0 && !block->Modified) {
-      Unlink(*block);
+      FOrder.Unlink(*block);
       Place(*block, 0);
       freed.insert(block);
     }
@@ -239,8 +210,7 @@ void TBlockCache::FreeAllBlocks() {
   FReadingAhead.clear();
   FByOffset.Clear();
   FBlocks.clear();
-  FNewest = nullptr;
-  FOldest = nullptr;
+  FOrder.Clear();
   FRoom = FNormalRoom;
 }
 

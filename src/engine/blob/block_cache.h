@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "engine/base/number_table.h"
+#include "engine/base/recency_list.h"
 #include "engine/blob/blob_block.h"
 
 namespace tarnel {
@@ -58,9 +59,6 @@ class TBlockCache {
  private:
   TBlock* Find(uint32_t offset) const { return offset == 0 ? nullptr : FByOffset.Find(offset); }
   TBlockPin Pin(TBlock& block);
-  void MoveToFront(TBlock& block);
-  void Unlink(TBlock& block);
-  void LinkFront(TBlock& block);
   // Gives a buffer the block at `offset` (0: none), keeping the lookup current.
   void Place(TBlock& block, uint32_t offset);
   void ReadBlocks(uint32_t offset, uint32_t count);
@@ -79,8 +77,7 @@ class TBlockCache {
   int FRoom;
   std::vector<std::unique_ptr<TBlock>> FBlocks;  // the buffers, in no particular order
   TNumberTable<TBlock, &CachedBlockOffset> FByOffset;  // the buffers that hold a block
-  TBlock* FNewest = nullptr;
-  TBlock* FOldest = nullptr;
+  TRecencyList<TBlock> FOrder;
   std::vector<TBlock*> FReadingAhead;  // the buffers marked by the read under way
   // Work areas of a read and of a flush; apart, since taking a buffer during a read may flush.
   std::vector<uint8_t> FReadArea;

@@ -11,16 +11,12 @@ TRecord* TRecordCache::Find(int32_t recordNo) const {
 TRecord* TRecordCache::AddFront(std::unique_ptr<TRecord> record) {
   TRecord* added = record.get();
   FBuffers.emplace(added, std::move(record));
-  LinkFront(added);
+  FOrder.LinkFront(*added);
   if (added->RecordNo != 0) FByNumber.Insert(added);
   return added;
 }
 
-void TRecordCache::MoveToFront(TRecord* record) {
-  if (record == FNewest) return;
-  Unlink(record);
-  LinkFront(record);
-}
+void TRecordCache::MoveToFront(TRecord* record) { FOrder.MoveToFront(*record); }
 
 void TRecordCache::Renumber(TRecord* record, int32_t recordNo) {
   if (record->RecordNo == recordNo) return;
@@ -31,13 +27,13 @@ void TRecordCache::Renumber(TRecord* record, int32_t recordNo) {
 
 void TRecordCache::TrimTo(int count) {
   // Pinned and modified buffers stay: a trim never loses a change or a buffer in use.
-  TRecord* record = FOldest;
+  TRecord* record = FOrder.Oldest();
   while (Count() > count && record != nullptr) {
     TRecord* newer = record->Newer;
     if (record->PinCount == 0 && !record->Modified) {
       if (record->ListedAsPinned) FPinned.erase(std::remove(FPinned.begin(), FPinned.end(), record), FPinned.end());
       Renumber(record, 0);
-      Unlink(record);
+      FOrder.Unlink(*record);
       FBuffers.erase(record);
     }
     record = newer;
@@ -62,31 +58,7 @@ void TRecordCache::Clear() {
   FPinned.clear();
   FByNumber.Clear();
   FBuffers.clear();
-  FNewest = nullptr;
-  FOldest = nullptr;
-}
-
-void TRecordCache::Unlink(TRecord* record) {
-  if (record->Newer != nullptr) {
-    record->Newer->Older = record->Older;
-  } else {
-    FNewest = record->Older;
-  }
-  if (record->Older != nullptr) {
-    record->Older->Newer = record->Newer;
-  } else {
-    FOldest = record->Newer;
-  }
-  record->Newer = nullptr;
-  record->Older = nullptr;
-}
-
-void TRecordCache::LinkFront(TRecord* record) {
-  record->Newer = nullptr;
-  record->Older = FNewest;
-  if (FNewest != nullptr) FNewest->Newer = record;
-  FNewest = record;
-  if (FOldest == nullptr) FOldest = record;
+  FOrder.Clear();
 }
 
 }  // namespace tarnel

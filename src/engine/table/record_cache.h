@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "engine/base/number_table.h"
+#include "engine/base/recency_list.h"
 #include "engine/table/record.h"
 
 namespace tarnel {
@@ -31,8 +32,8 @@ class TRecordCache {
   void MoveToFront(TRecord* record);
   // Changes the record number a buffer holds, keeping the lookup current.
   void Renumber(TRecord* record, int32_t recordNo);
-  TRecord* Front() const { return FNewest; }
-  TRecord* Rear() const { return FOldest; }
+  TRecord* Front() const { return FOrder.Newest(); }
+  TRecord* Rear() const { return FOrder.Oldest(); }
   // Frees clean, unpinned buffers from the rear until at most `count` remain.
   void TrimTo(int count);
   void Clear();
@@ -43,18 +44,14 @@ class TRecordCache {
   void UnpinAll();
   template <typename Visit>
   void ForEach(Visit visit) {
-    for (TRecord* record = FNewest; record != nullptr; record = record->Older) visit(*record);
+    for (TRecord* record = FOrder.Newest(); record != nullptr; record = record->Older) visit(*record);
   }
 
  private:
-  void Unlink(TRecord* record);
-  void LinkFront(TRecord* record);
-
   std::unordered_map<TRecord*, std::unique_ptr<TRecord>> FBuffers;
   // Only buffers that hold a record (RecordNo other than 0) are in the lookup.
   TNumberTable<TRecord, &CachedRecordNumber> FByNumber;
-  TRecord* FNewest = nullptr;
-  TRecord* FOldest = nullptr;
+  TRecencyList<TRecord> FOrder;
   int FCapacity = 0;
   std::vector<TRecord*> FPinned;
 };
