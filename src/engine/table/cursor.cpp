@@ -35,7 +35,7 @@ void TDataFile::ReadCurrent(int direction, bool searched) {
       FCurrentRecord->Unpin();
       FCurrentRecord = nullptr;
     }
-    TRecord* record = GetRecordBuffer(recordNo, true, direction, true, INT32_MAX, limit);
+    TRecord* record = GetRecordBuffer(recordNo, true, direction, true, limit);
     if (record != nullptr) {
       FCurrentRecord = record;
       return;

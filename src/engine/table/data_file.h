@@ -85,10 +85,9 @@ class TDataFile : public TFileHandler, public TIndexOwner {
   int64_t RecordOffset(int32_t recordNo) const;
   // The pinned buffer of record `recordNo` (a new slot when it is NextRecordNo). Null when another
   // program's change was detected before a read: the caches were dropped and the caller restarts.
-  // Direction 1 reads ahead forward from the record, 2 backward ending at it; a forward read
-  // ahead stops at record `lastWanted`.
-  TRecord* GetRecordBuffer(int32_t recordNo, bool readAhead, int direction, bool useIndexRun,
-                           int32_t lastWanted = INT32_MAX, int maxCount = 0);
+  // Direction 1 reads ahead forward from the record, 2 backward ending at it; a read ahead takes
+  // at most `maxCount` records when that is given (above 0).
+  TRecord* GetRecordBuffer(int32_t recordNo, bool readAhead, int direction, bool useIndexRun, int maxCount = 0);
   bool FlushRecords();
   void InvalidateRecords();
   void UnpinRecords();

@@ -21,7 +21,7 @@ const TFieldDesc* TDataFile::FieldByName(const std::string& name) const {
 }
 
 const uint8_t* TDataFile::FilterRecord(int32_t recordNo, int32_t lastWanted) {
-  TRecord* record = GetRecordBuffer(recordNo, true, 1, false, std::max(lastWanted, recordNo));
+  TRecord* record = GetRecordBuffer(recordNo, true, 1, false, std::max(lastWanted - recordNo + 1, 1));
   if (record == nullptr) return nullptr;
   FFilterImage.assign(record->Buffer.begin(), record->Buffer.end());
   record->Unpin();

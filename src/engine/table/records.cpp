@@ -58,7 +58,7 @@ TRecord* TDataFile::GetFreeBuffer() {
 }
 
 TRecord* TDataFile::GetRecordBuffer(int32_t recordNo, bool readAhead, int direction, bool useIndexRun,
-                                    int32_t lastWanted, int maxCount) {
+                                    int maxCount) {
   if (recordNo == 0) return nullptr;
   if (recordNo == FHeader.NextRecordNo) {
     if (FHeader.NextRecordNo + 1 > kMaxRecordSlots + 1 ||
@@ -73,38 +73,28 @@ TRecord* TDataFile::GetRecordBuffer(int32_t recordNo, bool readAhead, int direct
     return record;
   }
   if (recordNo < 0 || recordNo > FHeader.NextRecordNo) Raise(kErrRecordBuffersCorrupt);
-  if (TRecord* cached = FRecordCache.Find(recordNo)) {
-    cached->Pin();
-    FRecordCache.MoveToFront(cached);
-    if (!cached->Evaluated && FHasComputedFields) {
-      ComputeFields(cached->Image());
-      cached->Evaluated = true;
-    }
-    return cached;
-  }
-  // A record of the last run read is taken from it as from the cache: the run is dropped before
-  // anything could make it differ from the file or from the cache.
-  TRecord* record = LoadFromRun(recordNo);
+  TRecord* record = FRecordCache.Find(recordNo);
   if (record != nullptr) {
-    record->Pin();
-    if (FHasComputedFields) {
-      ComputeFields(record->Image());
-      record->Evaluated = true;
+    FRecordCache.MoveToFront(record);
+  } else {
+    // A record of the last run read is taken from it as from the cache: the run is dropped before
+    // anything could make it differ from the file or from the cache.
+    record = LoadFromRun(recordNo);
+  }
+  if (record == nullptr) {
+    if (!FReadLockPerOperation && EnterRead()) return nullptr;
+    int count = 1;
+    int reach = maxCount > 0 ? std::min(maxCount, FReadAheadCount) : FReadAheadCount;
+    if (readAhead && useIndexRun && !IsSqlSource()) {
+      // Navigation reads the records the index visits next, when their numbers run on.
+      count = FIndexFile->ConsecutiveRun(reach, direction != 2);
+    } else if (readAhead) {
+      int32_t available = direction == 2 ? recordNo : FHeader.NextRecordNo - recordNo;
+      count = static_cast<int>(std::min<int32_t>(reach, available));
     }
-    return record;
+    record = ReadRecords(recordNo, std::max(count, 1), direction);
+    if (record == nullptr) Raise(kErrRecordBuffersCorrupt);
   }
-  if (!FReadLockPerOperation && EnterRead()) return nullptr;
-  int count = 1;
-  int reach = maxCount > 0 ? std::min(maxCount, FReadAheadCount) : FReadAheadCount;
-  if (readAhead && useIndexRun && !IsSqlSource()) {
-    // Navigation reads the records the index visits next, when their numbers run on.
-    count = FIndexFile->ConsecutiveRun(reach, direction != 2);
-  } else if (readAhead) {
-    int32_t available = direction == 2 ? recordNo : std::min(FHeader.NextRecordNo, lastWanted + 1) - recordNo;
-    count = static_cast<int>(std::min<int32_t>(reach, available));
-  }
-  record = ReadRecords(recordNo, std::max(count, 1), direction);
-  if (record == nullptr) Raise(kErrRecordBuffersCorrupt);
   record->Pin();
   if (!record->Evaluated && FHasComputedFields) {
     ComputeFields(record->Image());
