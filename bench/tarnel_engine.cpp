@@ -9,6 +9,7 @@
 #include "engine/expr/expression_node.h"
 #include "engine/expr/expression_value.h"
 #include "engine/table/data_file.h"
+#include "support/table_builder.h"
 
 namespace tarnel::bench {
 
@@ -18,26 +19,8 @@ constexpr int kBlobRead = 1;
 constexpr int kBlobWrite = 2;
 constexpr int kPositionInRange = 500;
 
-TFieldDesc Field(uint16_t fieldNo, const std::string& name, uint8_t type, uint8_t size = 0,
-                 uint8_t subType = stNone, uint8_t decimals = 0) {
-  TFieldDesc field;
-  field.FieldNo = fieldNo;
-  field.FieldName = name;
-  field.FieldType = type;
-  field.FieldSize = size;
-  field.SubType = subType;
-  field.Decimals = decimals;
-  return field;
-}
-
-TIndexDescriptor Index(const std::string& name, uint16_t field, bool caseInsensitive) {
-  TIndexDescriptor index;
-  index.IndexName = name;
-  index.CaseInsensitive = caseInsensitive;
-  index.FieldNumbers[0] = field;
-  index.FieldCount = 1;
-  return index;
-}
+using test::Field;
+using test::Index;
 
 TTableDefinition Definition() {
   TTableDefinition definition;
@@ -47,8 +30,10 @@ TTableDefinition Definition() {
       Field(kBorn, "Born", dtDate),              Field(kAmount, "Amount", dtBCD, 0, stNone, 2),
       Field(kNotes, "Notes", dtBlob, 0, stMemo),
   };
-  definition.Indexes = {Index("", kId, false), Index("ByNumber", kNumber, false), Index("ByName", kName, true),
-                        Index("ByBorn", kBorn, false)};
+  test::TIndexOptions noCase;
+  noCase.CaseInsensitive = true;
+  definition.Indexes = {Index("", {kId}), Index("ByNumber", {kNumber}), Index("ByName", {kName}, noCase),
+                        Index("ByBorn", {kBorn})};
   return definition;
 }
 
