@@ -92,6 +92,41 @@ std::set<int64_t> RecordsNamed(const std::string& text) {
   return records;
 }
 
+// The problems of a verify --json report, as "file: location: problem" lines, without those of
+// an index whose pages a kill left half written. A page split writes the pages it changes one
+// after another, so a kill between them leaves keys of earlier rows out of the tree; verify names
+// those rows and repair rebuilds the index from the records. Without a damaged page, an index
+// problem may name only the row being imported, as the problems of the other files may.
+std::string RecordProblems(const std::string& report) {
+  static const std::string kText = R"re("((?:[^"\\]|\\.)*)")re";
+  static const std::regex kProblem(R"re(\{"file":)re" + kText + R"re(,"location":)re" + kText +
+                                   R"re(,"problem":)re" + kText + R"re(\})re");
+  struct TLine {
+    std::string File, Location, Problem;
+  };
+  std::vector<TLine> lines;
+  std::set<std::string> torn;  // "file location" of indexes with a damaged page
+  for (std::sregex_iterator it(report.begin(), report.end(), kProblem), end; it != end; ++it) {
+    TLine line{(*it)[1], (*it)[2], (*it)[3]};
+    // Entry counts change with every key; the other page problems come from a cut split.
+    bool pageProblem = (line.Problem.rfind("page ", 0) == 0 || line.Problem.rfind("free page", 0) == 0) &&
+                       line.Problem.find(" counts ") == std::string::npos;
+    if (line.Location.rfind("index ", 0) == 0 && pageProblem) torn.insert(line.File + " " + line.Location);
+    lines.push_back(std::move(line));
+  }
+  size_t reported = 0;
+  for (size_t at = report.find("\"problem\":"); at != std::string::npos; at = report.find("\"problem\":", at + 1)) {
+    ++reported;
+  }
+  EXPECT_EQ(lines.size(), reported) << "every problem of the report is read: " << report;
+  std::string kept;
+  for (const TLine& line : lines) {
+    if (torn.count(line.File + " " + line.Location) != 0) continue;
+    kept += line.File + ": " + line.Location + ": " + line.Problem + "\n";
+  }
+  return kept;
+}
+
 // The rows 1 to n of the input, as imported. Only a row whose import a kill interrupted may have
 // lost the part of its memo that had not reached the file, which the repair then named; such a
 // row keeps what the repair left (`cut`, by key).
@@ -168,7 +203,7 @@ TCrashStats RunCrashSurvival(const std::string& directory, const TCrashOptions& 
     EXPECT_TRUE(verified.ExitCode == 0 || verified.ExitCode == 1) << verified.Err;
     bool damaged = verified.ExitCode == 1;
     if (!exclusive) {
-      for (int64_t record : RecordsNamed(verified.Out)) EXPECT_EQ(record, lastSlot) << verified.Out;
+      for (int64_t record : RecordsNamed(RecordProblems(verified.Out))) EXPECT_EQ(record, lastSlot) << verified.Out;
     }
     std::string repairOutput;
     if (damaged) {

@@ -1,7 +1,7 @@
 // The crash-survival run shared by the everyday test and the stress test: tarnel import is
 // killed (SIGKILL) at a random moment, again and again, into one table that grows run by run.
 // After each kill the table must open; verify must name only what the interrupted row left
-// inconsistent; repair must make the table clean; and every row whose import had completed
+// inconsistent (and the rows of an index whose page split the kill cut short); repair must make the table clean; and every row whose import had completed
 // before the kill must be there, as it was imported. Every few thousand rows a new table starts.
 #pragma once
 
